@@ -1,0 +1,25 @@
+# halvex_add_test(NAME <name> LABEL <unit|gl|e2e|audio|net|fuzz>
+#                 SOURCES <files...> LIBS <targets...>)
+# Builds one GoogleTest executable and registers each of its cases with CTest
+# under the given label, so `ctest -L unit` runs just the pure-logic tests.
+include(GoogleTest)
+
+set(HALVEX_TEST_ENV
+  "ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:strict_string_checks=1"
+  "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"
+  "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0"
+  "SDL_AUDIODRIVER=dummy"
+  "HALVEX_SOURCE_DIR=${PROJECT_SOURCE_DIR}"
+  "HALVEX_BINARY_DIR=${PROJECT_BINARY_DIR}")
+
+function(halvex_add_test)
+  cmake_parse_arguments(T "" "NAME;LABEL;TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 300)
+  endif()
+  add_executable(${T_NAME} ${T_SOURCES})
+  target_link_libraries(${T_NAME} PRIVATE halvex_flags ${T_LIBS} GTest::gtest_main GTest::gmock)
+  gtest_discover_tests(${T_NAME}
+    DISCOVERY_TIMEOUT 60 DISCOVERY_MODE PRE_TEST
+    PROPERTIES LABELS ${T_LABEL} TIMEOUT ${T_TIMEOUT} ENVIRONMENT "${HALVEX_TEST_ENV}")
+endfunction()
