@@ -18,7 +18,7 @@ PACKAGES=(
   xvfb xauth x11-utils imagemagick
   libimgui-dev libstb-dev
   libsdl2-mixer-dev freepats fluid-soundfont-gm
-  libassimp-dev libmeshoptimizer-dev assimp-testmodels
+  libassimp-dev libmeshoptimizer-dev assimp-testmodels assimp-utils libglm-dev
   libenet-dev
   libfreetype-dev libfontconfig-dev fonts-dejavu-core fonts-liberation2
   zenity xdg-utils
