@@ -1,0 +1,66 @@
+#include "platform/window/message_box.h"
+
+#include <SDL.h>
+
+#include <atomic>
+#include <cstdio>
+
+namespace halvex::platform {
+
+namespace {
+std::atomic<bool> gInteractive{true};
+
+const char* AnswerName(MessageBoxAnswer a) {
+  switch (a) {
+    case MessageBoxAnswer::Yes: return "Yes";
+    case MessageBoxAnswer::No: return "No";
+    default: return "OK";
+  }
+}
+}  // namespace
+
+void SetMessageBoxesInteractive(bool interactive) { gInteractive = interactive; }
+bool MessageBoxesInteractive() { return gInteractive; }
+
+MessageBoxAnswer ShowMessageBox(const std::string& title, const std::string& text,
+                                MessageBoxButtons buttons, MessageBoxAnswer defaultAnswer,
+                                SDL_Window* owner) {
+  if (!gInteractive) {
+    std::fprintf(stderr, "[%s] %s\n  -> %s\n", title.c_str(), text.c_str(),
+                 AnswerName(defaultAnswer));
+    return defaultAnswer;
+  }
+  SDL_MessageBoxButtonData yesNo[2] = {
+      {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, 1, "Yes"},
+      {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, 0, "No"}};
+  SDL_MessageBoxButtonData ok[1] = {
+      {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT | SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, 2,
+       "OK"}};
+  SDL_MessageBoxData data{};
+  data.flags = SDL_MESSAGEBOX_INFORMATION;
+  data.window = owner;
+  data.title = title.c_str();
+  data.message = text.c_str();
+  if (buttons == MessageBoxButtons::YesNo) {
+    data.flags = SDL_MESSAGEBOX_WARNING;
+    data.numbuttons = 2;
+    data.buttons = yesNo;
+  } else {
+    data.numbuttons = 1;
+    data.buttons = ok;
+  }
+  int pressed = -1;
+  if (SDL_ShowMessageBox(&data, &pressed) != 0) {
+    std::fprintf(stderr, "[%s] %s\n  -> %s (no message box: %s)\n", title.c_str(), text.c_str(),
+                 AnswerName(defaultAnswer), SDL_GetError());
+    return defaultAnswer;
+  }
+  switch (pressed) {
+    case 1: return MessageBoxAnswer::Yes;
+    case 0: return MessageBoxAnswer::No;
+    case 2: return MessageBoxAnswer::Ok;
+    default: return buttons == MessageBoxButtons::YesNo ? MessageBoxAnswer::No : MessageBoxAnswer::Ok;
+  }
+}
+
+}  // namespace halvex::platform

@@ -1,0 +1,112 @@
+// The main window on SDL2 and the window thread's message loop.
+//
+// The window thread pumps SDL events and turns the ones the game's message
+// procedure handles into Windows-style messages (activation, close, key
+// down, characters); everything else (mouse motion, key state) goes to the
+// event observer, which feeds the input devices. Other threads post or send
+// messages through the same queue. Without a display (headless runs) there
+// is no SDL window and the loop serves posted messages and timers only.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "platform/window/message_queue.h"
+
+union SDL_Event;
+struct SDL_Window;
+
+namespace halvex::platform {
+
+struct WindowOptions {
+  std::string title;
+  bool fullscreen = false;
+  int width = 800;
+  int height = 600;
+  bool headless = false;  // no SDL window at all
+};
+
+// Where a window of the given size goes: full screen covers the screen from
+// (0, 0), a window is centred.
+struct WindowPlacement {
+  int x, y, width, height;
+};
+WindowPlacement PlaceWindow(bool fullscreen, int width, int height, int screenWidth,
+                            int screenHeight);
+
+class Window {
+ public:
+  using Procedure = std::function<LResult(Window&, const Message&)>;
+  using EventObserver = std::function<void(const SDL_Event&)>;
+
+  Window();
+  ~Window();
+  Window(const Window&) = delete;
+  Window& operator=(const Window&) = delete;
+
+  // Creates and shows the window (call on the window thread). False when SDL
+  // could not make one.
+  bool Create(const WindowOptions& options);
+  SDL_Window* native() const { return window_; }
+  bool headless() const { return headless_; }
+  void Show(bool visible);
+  void Raise();
+  void ShowCursor(bool visible);
+
+  // Every SDL event, before translation (call before RunMessageLoop).
+  void SetEventObserver(EventObserver observer) { observer_ = std::move(observer); }
+
+  // Thread-safe.
+  void Post(std::uint32_t message, WParam wParam = 0, LParam lParam = 0) {
+    queue_.Post(message, wParam, lParam);
+  }
+  LResult Send(std::uint32_t message, WParam wParam = 0, LParam lParam = 0) {
+    return queue_.Send(message, wParam, lParam);
+  }
+  // Periodic WM_TIMER with wParam = id until killed; setting an existing id
+  // restarts it. Thread-safe.
+  void SetTimer(WParam id, int periodMs);
+  void KillTimer(WParam id);
+
+  // Runs on the window thread until WM_QUIT; returns its exit code.
+  int RunMessageLoop(const Procedure& procedure);
+
+  // The text shown in the window's status line while loading; empty hides
+  // it. Thread-safe.
+  void SetStatusText(const std::string& text);
+  std::string statusText() const;
+
+ private:
+  void PumpSdlEvents(const MessageQueue::Handler& handler);
+  void FireDueTimers();
+  int MillisecondsToNextTimer() const;
+  void Destroy();
+
+  SDL_Window* window_ = nullptr;
+  bool headless_ = true;
+  bool sdlVideo_ = false;
+  std::uint32_t wakeEvent_ = 0;
+  MessageQueue queue_;
+  EventObserver observer_;
+
+  struct Timer {
+    int periodMs;
+    std::uint64_t dueMs;
+  };
+  mutable std::mutex timerMutex_;
+  std::map<WParam, Timer> timers_;
+
+  mutable std::mutex statusMutex_;
+  std::string statusText_;
+};
+
+// Turns an SDL event into the messages the procedure handles; returns how
+// many it wrote (0 to 2). Exposed for tests.
+int TranslateEvent(const SDL_Event& event, Message out[], int capacity);
+
+}  // namespace halvex::platform

@@ -1,0 +1,109 @@
+#include "launcher/advanced_dialog.h"
+
+#include <gtest/gtest.h>
+
+#include "launcher/options_dialog.h"
+#include "tests/launcher/fake_services.h"
+
+namespace halvex {
+namespace {
+
+constexpr int kQualitySky = 6;
+constexpr int kDebug = 12;
+
+class AdvancedDialogTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    file_ = test::TempStore();
+    registry_ = std::make_unique<platform::Registry>(file_);
+    registry_->Load();
+  }
+  void TearDown() override { std::filesystem::remove_all(file_.parent_path()); }
+  std::optional<std::string> Stored(const char* name) const {
+    platform::Registry r(file_);
+    r.Load();
+    return r.Get(kAdvancedKey, name);
+  }
+
+  std::filesystem::path file_;
+  Settings settings_;
+  test::FakeServices services_;
+  std::unique_ptr<platform::Registry> registry_;
+};
+
+TEST_F(AdvancedDialogTest, FreshStoreShowsQualitySkyOffAndSavesAllEighteen) {
+  AdvancedDialog d(settings_, *registry_, services_);
+  d.Open();
+  EXPECT_FALSE(d.yes(kQualitySky)) << "the dialog shows No for a missing High Quality BG";
+  EXPECT_TRUE(settings_.qualitySky) << "while the game's own default is on";
+  EXPECT_TRUE(d.yes(0));
+  EXPECT_FALSE(d.yes(kDebug));
+  ASSERT_EQ(d.ClickSave(), DialogResult::Started);
+  EXPECT_FALSE(settings_.qualitySky);
+  EXPECT_EQ(Stored("Quality Sky"), "0");
+  for (const AdvancedSwitch& sw : kAdvancedSwitches) {
+    EXPECT_EQ(Stored(sw.registryName), sw.shownWhenMissing ? "1" : "0") << sw.registryName;
+  }
+  EXPECT_TRUE(services_.questions.empty());
+}
+
+TEST_F(AdvancedDialogTest, DebugModeQuestionOnlyWhenSwitchingItOn) {
+  AdvancedDialog d(settings_, *registry_, services_);
+  d.Open();
+  d.Click(kDebug, true);
+  services_.answer = false;
+  EXPECT_EQ(d.ClickSave(), DialogResult::Open);
+  EXPECT_FALSE(settings_.debugMode);
+  EXPECT_FALSE(std::filesystem::exists(file_));
+  services_.answer = true;
+  EXPECT_EQ(d.ClickSave(), DialogResult::Started);
+  EXPECT_TRUE(settings_.debugMode);
+  EXPECT_EQ(Stored("Debug Mode"), "1");
+  ASSERT_EQ(services_.questions.size(), 2u);
+  EXPECT_EQ(services_.questions[0], kDebugTitle);
+
+  // Already stored as on: saving asks nothing.
+  AdvancedDialog again(settings_, *registry_, services_);
+  again.Open();
+  EXPECT_TRUE(again.yes(kDebug));
+  EXPECT_EQ(again.ClickSave(), DialogResult::Started);
+  EXPECT_EQ(services_.questions.size(), 2u);
+}
+
+TEST_F(AdvancedDialogTest, ReturnWithoutSavingChangesNothing) {
+  AdvancedDialog d(settings_, *registry_, services_);
+  d.Open();
+  const Settings before = settings_;
+  for (int i = 0; i < kAdvancedSwitchCount; ++i) d.Click(i, !d.yes(i));
+  EXPECT_EQ(d.ClickReturn(), DialogResult::Left);
+  EXPECT_FALSE(std::filesystem::exists(file_));
+  for (int i = 0; i < kAdvancedSwitchCount; ++i) {
+    EXPECT_EQ(AdvancedValue(settings_, i), AdvancedValue(before, i));
+  }
+}
+
+TEST_F(AdvancedDialogTest, GameReadsItsOwnDefaultsAndStoredValues) {
+  registry_->Set(kAdvancedKey, "Render Trees", "0");
+  registry_->Set(kAdvancedKey, "Enemy AI", "7");
+  OptionsDialog options(settings_, *registry_, services_, {"A"});
+  options.Open();
+  EXPECT_FALSE(settings_.renderTrees);
+  EXPECT_EQ(settings_.enemyAI, 7);
+  EXPECT_TRUE(settings_.qualitySky);
+  EXPECT_FALSE(settings_.mipMapping);
+}
+
+TEST_F(AdvancedDialogTest, TipsByColumnAndBand) {
+  AdvancedDialog d(settings_, *registry_, services_);
+  d.Open();
+  d.MouseMove(30, 36 + 24 * 8);
+  EXPECT_EQ(d.statusText(), std::string("All lighting effects look better with this on."));
+  d.MouseMove(250, 36 + 24 * 8 + 13);
+  EXPECT_EQ(d.statusText(),
+            std::string("Real-time environment mapping of surfaces; use with newer cards."));
+  d.MouseMove(200, 36);
+  EXPECT_EQ(d.statusText(), kAdvancedStatusText);
+}
+
+}  // namespace
+}  // namespace halvex

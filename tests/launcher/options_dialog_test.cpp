@@ -1,0 +1,238 @@
+#include "launcher/options_dialog.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "launcher/settings_store.h"
+#include "tests/launcher/fake_services.h"
+
+namespace halvex {
+namespace {
+
+const std::vector<std::string> kAreas = {"Proving Grounds", "Sunken Citadel"};
+
+class OptionsDialogTest : public ::testing::Test {
+ protected:
+  void SetUp() override { file_ = test::TempStore(); }
+  void TearDown() override { std::filesystem::remove_all(file_.parent_path()); }
+
+  OptionsDialog& OpenDialog() {
+    registry_ = std::make_unique<platform::Registry>(file_);
+    registry_->Load();
+    dialog_ = std::make_unique<OptionsDialog>(settings_, *registry_, services_, kAreas);
+    dialog_->Open();
+    return *dialog_;
+  }
+  std::string StoredFile() const {
+    std::ifstream in(file_);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+  std::optional<std::string> Stored(const char* name) const {
+    platform::Registry r(file_);
+    r.Load();
+    return r.Get(kMainKey, name);
+  }
+
+  std::filesystem::path file_;
+  Settings settings_;
+  test::FakeServices services_;
+  std::unique_ptr<platform::Registry> registry_;
+  std::unique_ptr<OptionsDialog> dialog_;
+};
+
+TEST_F(OptionsDialogTest, FirstRunShowsDefaultsAndTheWelcomeBox) {
+  OptionsDialog& d = OpenDialog();
+  const auto& c = d.controls();
+  EXPECT_EQ(c.nameBox, "Player 1");
+  EXPECT_EQ(c.botsBox, "2");
+  EXPECT_EQ(c.resolutionSelection, 3);
+  EXPECT_EQ(c.areaSelection, 1);
+  EXPECT_EQ(c.difficultySelection, 2);
+  EXPECT_TRUE(c.fullscreen);
+  EXPECT_FALSE(c.soundtrack);
+  EXPECT_FALSE(c.hardwareTnL);
+  EXPECT_FALSE(c.multiplayer);
+  EXPECT_FALSE(c.softwareMode);
+  EXPECT_EQ(c.blood, 1);
+  EXPECT_EQ(c.address, "192.0.2.7");
+  EXPECT_EQ(d.title(), kStandardTitle);
+  ASSERT_EQ(services_.messages.size(), 1u);
+  EXPECT_EQ(services_.messages[0], kWelcomeTitle);
+  EXPECT_TRUE(d.helpFocused());
+
+  ASSERT_EQ(d.ClickStart(), DialogResult::Started);
+  EXPECT_EQ(settings_.screenWidth, 800);
+  EXPECT_EQ(settings_.screenHeight, 600);
+  EXPECT_EQ(settings_.areaName, "Sunken Citadel");
+  EXPECT_EQ(settings_.areaPath, "worlds\\Sunken Citadel");
+  EXPECT_EQ(settings_.processPriority, kPriorityClassHigh);
+  EXPECT_EQ(settings_.gameThreadPriority, kThreadPriorityAboveNormal);
+
+  // A second run is no first run.
+  services_.messages.clear();
+  EXPECT_FALSE(OpenDialog().helpFocused());
+  EXPECT_TRUE(services_.messages.empty());
+}
+
+TEST_F(OptionsDialogTest, StartStoresExactlyTheTenMainValuesAsText) {
+  OptionsDialog& d = OpenDialog();
+  d.controls().nameBox = "Vex";
+  d.controls().botsBox = "5";
+  d.controls().blood = -1;
+  d.ClickFullscreen(false);
+  ASSERT_EQ(d.ClickStart(), DialogResult::Started);
+
+  const char* expected[] = {"Name", "Resolution", "Map File", "Number Bots", "Difficulty",
+                            "Fullscreen", "Hardware T&L", "Blood Amount", "Soundtrack",
+                            "Sound File"};
+  platform::Registry r(file_);
+  ASSERT_TRUE(r.Load());
+  for (const char* name : expected) EXPECT_TRUE(r.Get(kMainKey, name)) << name;
+  EXPECT_FALSE(r.HasKey(kAdvancedKey)) << "Start must not store advanced values";
+  const std::string text = StoredFile();
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1 + 1 + 10);  // header, key, values
+  EXPECT_EQ(Stored("Name"), "Vex");
+  EXPECT_EQ(Stored("Number Bots"), "5");
+  EXPECT_EQ(Stored("Blood Amount"), "-1");
+  EXPECT_EQ(Stored("Fullscreen"), "0");
+  EXPECT_EQ(Stored("Sound File"), "");
+}
+
+TEST_F(OptionsDialogTest, ExitStoresNothing) {
+  OptionsDialog& d = OpenDialog();
+  d.controls().nameBox = "Changed";
+  EXPECT_EQ(d.ClickExit(), DialogResult::Left);
+  EXPECT_FALSE(std::filesystem::exists(file_));
+}
+
+TEST_F(OptionsDialogTest, BotCountRulesAndDifficultyScaling) {
+  struct Case {
+    const char* box;
+    int difficulty;
+    int bots;
+    float leadMin, leadMax, fireDelay, fireChance, messageChance;
+  };
+  const Case cases[] = {
+      {"40", 3, 32, 1.6f, 5.333f, 2.667f, 40, 8},  // f = 4
+      {"16", 3, 16, 1.6f, 5.333f, 1.333f, 50, 10},
+      {"7", 3, 7, 1.6f, 5.333f, 0.667f, 80, 30},  // below 8, f = 1
+      {"", 2, 0, 0.8f, 3.333f, 1.333f, 80, 40},
+      {"abc", 0, 0, 0.0f, 0.0f, 3.333f, 80, 40},
+      {"12", 4, 12, 2.0f, 6.667f, 0.333f, 60, 20},
+      {"99999999999999", 1, 0, 0.4f, 0.667f, 2.667f, 80, 40},
+  };
+  for (const Case& c : cases) {
+    OptionsDialog& d = OpenDialog();
+    d.controls().botsBox = c.box;
+    d.controls().difficultySelection = c.difficulty;
+    ASSERT_EQ(d.ClickStart(), DialogResult::Started);
+    SCOPED_TRACE(c.box);
+    EXPECT_EQ(settings_.botCount, c.bots);
+    EXPECT_NEAR(settings_.botLeadMin, c.leadMin, 1e-3);
+    EXPECT_NEAR(settings_.botLeadMax, c.leadMax, 1e-3);
+    EXPECT_NEAR(settings_.botFireDelayScale, c.fireDelay, 1e-3);
+    EXPECT_EQ(settings_.botFireChance, c.fireChance);
+    EXPECT_EQ(settings_.botMessageChance, c.messageChance);
+    EXPECT_EQ(Stored("Number Bots"), std::to_string(c.bots));
+    EXPECT_EQ(settings_.botCountF, c.bots == 0 ? 1.0f : float(c.bots));
+  }
+}
+
+TEST_F(OptionsDialogTest, MultiplayerStoresTheBotsButStartsWithNone) {
+  OptionsDialog& d = OpenDialog();
+  d.controls().botsBox = "9";
+  d.ClickMultiplayer(true);
+  EXPECT_EQ(d.title(), kMultiplayerTitle);
+  ASSERT_EQ(d.ClickStart(), DialogResult::Started);
+  EXPECT_EQ(Stored("Number Bots"), "9");
+  EXPECT_EQ(settings_.botCount, 0);
+  EXPECT_EQ(settings_.processPriority, kPriorityClassNormal);
+  EXPECT_EQ(settings_.gameThreadPriority, kThreadPriorityNormal);
+  // Neither multiplayer nor software mode is remembered.
+  EXPECT_FALSE(OpenDialog().controls().multiplayer);
+}
+
+TEST_F(OptionsDialogTest, SoftwareModeForcesHardwareOffAndAsksFirst) {
+  OptionsDialog& d = OpenDialog();
+  d.ClickHardwareTnL(true);
+  d.ClickSoftwareMode(true);
+  EXPECT_FALSE(d.controls().hardwareTnL);
+  EXPECT_FALSE(d.controls().hardwareTnLEnabled);
+  d.ClickHardwareTnL(true);  // disabled: no effect
+  EXPECT_FALSE(d.controls().hardwareTnL);
+
+  services_.answer = false;
+  EXPECT_EQ(d.ClickStart(), DialogResult::Open);
+  EXPECT_FALSE(std::filesystem::exists(file_)) << "a declined start stores nothing";
+  services_.answer = true;
+  EXPECT_EQ(d.ClickStart(), DialogResult::Started);
+  EXPECT_TRUE(settings_.softwareRasterizer);
+  EXPECT_EQ(services_.questions.size(), 2u);
+
+  d.ClickSoftwareMode(false);
+  EXPECT_TRUE(d.controls().hardwareTnLEnabled);
+  EXPECT_FALSE(d.controls().hardwareTnL) << "re-enabling keeps the check as it was";
+}
+
+TEST_F(OptionsDialogTest, StoredIndicesOutsideTheListsLeaveNoSelection) {
+  {
+    platform::Registry r(file_);
+    r.Set(kMainKey, "Name", "Old");
+    r.Set(kMainKey, "Resolution", "9");
+    r.Set(kMainKey, "Difficulty", "x");  // reads as 0
+    r.Set(kMainKey, "Map File", "7");
+    ASSERT_TRUE(r.Save());
+  }
+  OptionsDialog& d = OpenDialog();
+  EXPECT_EQ(d.controls().resolutionSelection, -1);
+  EXPECT_EQ(d.controls().difficultySelection, 0);
+  EXPECT_EQ(d.controls().areaSelection, -1);
+  ASSERT_EQ(d.ClickStart(), DialogResult::Started);
+  EXPECT_EQ(settings_.screenWidth, 320);
+  EXPECT_EQ(settings_.screenHeight, 200);
+  EXPECT_EQ(Stored("Resolution"), "-1");
+  EXPECT_EQ(Stored("Map File"), "-1");
+  EXPECT_EQ(settings_.areaName, "Proving Grounds");
+}
+
+TEST_F(OptionsDialogTest, SoundtrackPickerKeepsThePathOnCancel) {
+  OptionsDialog& d = OpenDialog();
+  services_.pickedFile = "/music/a.mp3";
+  d.ClickSoundtrack(true);
+  EXPECT_EQ(settings_.soundtrackPath, "/music/a.mp3");
+  services_.pickedFile.reset();
+  d.ClickSoundtrack(true);
+  EXPECT_TRUE(d.controls().soundtrack);
+  EXPECT_EQ(settings_.soundtrackPath, "/music/a.mp3");
+  ASSERT_EQ(d.ClickStart(), DialogResult::Started);
+  EXPECT_EQ(Stored("Sound File"), "/music/a.mp3");
+  EXPECT_EQ(Stored("Soundtrack"), "1");
+}
+
+TEST_F(OptionsDialogTest, LongNamesAreCutToNineteenCharacters) {
+  OptionsDialog& d = OpenDialog();
+  d.controls().nameBox = "ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+  ASSERT_EQ(d.ClickStart(), DialogResult::Started);
+  EXPECT_EQ(settings_.playerName, "ABCDEFGHIJKLMNOPQRS");
+  EXPECT_EQ(ClampText("\xC3\xA9\xC3\xA9", 3), "\xC3\xA9");
+}
+
+TEST_F(OptionsDialogTest, TipsFollowThePointerOverTheLabels) {
+  OptionsDialog& d = OpenDialog();
+  d.MouseMove(150, 40);
+  EXPECT_EQ(d.statusText(), kOptionsRows[0].tip);
+  d.MouseMove(234, 313);
+  EXPECT_EQ(d.statusText(), kOptionsRows[11].tip);
+  d.MouseMove(150, 55);  // between two bands
+  EXPECT_EQ(d.statusText(), kOptionsStatusText);
+  d.MouseMove(150, 205);
+  d.MouseMove(300, 205);  // right of the labels
+  EXPECT_EQ(d.statusText(), kOptionsStatusText);
+}
+
+}  // namespace
+}  // namespace halvex
