@@ -1,0 +1,99 @@
+// The OpenGL 3.3 core backend. Every target, the back buffer included, is an
+// offscreen framebuffer stored top row first; Present blits the back buffer
+// into the window (scaled to the drawable) and keeps a copy as the front
+// buffer for screenshots. Internal to platform/gfx.
+#pragma once
+
+#include <map>
+#include <string>
+#include <utility>
+
+#include "platform/gfx/device_base.h"
+#include "platform/gfx/gl_shaders.h"
+
+namespace halvex::gfx {
+
+struct GlProgram {
+  unsigned program = 0;
+  int loc[64] = {};
+  DeviceState uploaded{};  // state its uniforms were last set from
+  bool fresh = true;
+};
+
+// The GL state the backend last sent, so unchanged states are skipped.
+struct GlCache {
+  DWORD renderStates[kMaxRenderState];
+  unsigned program = ~0u;
+  unsigned arrayBuffer = ~0u, elementBuffer = ~0u;
+  unsigned framebuffer = ~0u;
+  unsigned textures[kMaxTextureStages] = {~0u, ~0u};
+  std::string samplerKeys[kMaxTextureStages];
+  DWORD attribFvf = ~0u, attribStride = ~0u;
+  const void* attribBase = reinterpret_cast<const void*>(~std::uintptr_t{0});
+  D3DVIEWPORT8 viewport{~0u, ~0u, ~0u, ~0u, -1.0f, -1.0f};
+  bool valid = false;
+};
+
+class GlDevice final : public DeviceBase {
+ public:
+  // Makes a context on window (current on the calling thread). ok() tells
+  // whether that worked.
+  GlDevice(SDL_Window* window, const D3DPRESENT_PARAMETERS& params, DWORD behaviour);
+  ~GlDevice() override;
+  bool ok() const { return context_ != nullptr; }
+  const std::string& renderer() const { return renderer_; }
+
+  HRESULT BackendReadBack(std::vector<D3DCOLOR>* pixels, UINT* width, UINT* height) override;
+  HRESULT BackendReadFront(std::vector<D3DCOLOR>* pixels, UINT* width, UINT* height) override;
+  void BackendForget(ResourceLink* link) override;
+  void BackendTextureChanged(TextureImpl* texture) override;
+
+ protected:
+  void BackendClear(DWORD flags, D3DCOLOR color, float z, DWORD stencil) override;
+  void BackendDraw(const DrawRequest& request) override;
+  void BackendPresent() override;
+  HRESULT BackendReset(const D3DPRESENT_PARAMETERS& params) override;
+  void BackendSetTarget() override;
+  UINT BackendMaxTextureSize() override { return maxTextureSize_; }
+
+ private:
+  // gl_device.cpp
+  void ApplyFixedState();
+  void ApplyViewport();
+  GlProgram& ProgramFor(const DeviceState& state);
+  void UploadUniforms(GlProgram& p, const DeviceState& state);
+  void BindVertices(const DrawRequest& r);
+  void BindTextures();
+
+  // gl_targets.cpp
+  void CreateBackBuffer();
+  void DestroyBackBuffer();
+  unsigned FramebufferFor(SurfaceImpl* target, SurfaceImpl* depth);
+  unsigned ColorNameOf(SurfaceImpl* target);
+  unsigned DepthNameOf(SurfaceImpl* depth);
+  void BindTarget();
+  HRESULT ReadFramebuffer(unsigned fbo, UINT w, UINT h, std::vector<D3DCOLOR>* pixels);
+
+  // gl_textures.cpp
+  void UploadTexture(TextureImpl* texture);
+  void UploadBuffer(ResourceLink& link, const std::vector<BYTE>& bytes, unsigned target);
+  void ApplySampler(DWORD stage, TextureImpl* texture);
+
+  SDL_Window* window_ = nullptr;
+  void* context_ = nullptr;
+  std::string renderer_;
+  UINT maxTextureSize_ = 2048;
+  bool hasS3tc_ = false;
+
+  GlCache cache_;
+  std::map<std::string, GlProgram> programs_;
+  unsigned vao_ = 0, streamVbo_ = 0, streamIbo_ = 0;
+  unsigned whiteTexture_ = 0;
+  unsigned samplers_[kMaxTextureStages] = {};
+
+  unsigned backColor_ = 0, backFbo_ = 0;  // the back buffer
+  unsigned frontColor_ = 0, frontFbo_ = 0;
+  std::map<std::pair<unsigned, unsigned>, unsigned> fbos_;  // (colour texture, depth renderbuffer)
+};
+
+}  // namespace halvex::gfx

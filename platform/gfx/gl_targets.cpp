@@ -1,0 +1,162 @@
+// OpenGL backend: framebuffers for the back buffer and render-target
+// textures, depth surfaces, read-back.
+#include <epoxy/gl.h>
+
+#include "platform/gfx/gl_device.h"
+
+namespace halvex::gfx {
+
+namespace {
+
+unsigned MakeColorTexture(UINT w, UINT h, unsigned* fbo) {
+  unsigned tex = 0;
+  glGenTextures(1, &tex);
+  glActiveTexture(GL_TEXTURE7);  // a unit the stages never use, so their bindings stay cached
+  glBindTexture(GL_TEXTURE_2D, tex);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, static_cast<GLsizei>(w), static_cast<GLsizei>(h), 0, GL_BGRA,
+               GL_UNSIGNED_BYTE, nullptr);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
+  glGenFramebuffers(1, fbo);
+  glBindFramebuffer(GL_FRAMEBUFFER, *fbo);
+  glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, tex, 0);
+  return tex;
+}
+
+bool HasStencil(D3DFORMAT f) { return f == D3DFMT_D24S8 || f == D3DFMT_D15S1; }
+
+}  // namespace
+
+void GlDevice::CreateBackBuffer() {
+  backColor_ = MakeColorTexture(params_.BackBufferWidth, params_.BackBufferHeight, &backFbo_);
+  frontColor_ = MakeColorTexture(params_.BackBufferWidth, params_.BackBufferHeight, &frontFbo_);
+  glClearColor(0, 0, 0, 1);
+  glClear(GL_COLOR_BUFFER_BIT);  // a fresh front buffer shows black
+  cache_.framebuffer = ~0u;
+}
+
+void GlDevice::DestroyBackBuffer() {
+  for (auto it = fbos_.begin(); it != fbos_.end();) {
+    if (it->first.first == backColor_ * 16u) {
+      glDeleteFramebuffers(1, &it->second);
+      it = fbos_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  glDeleteFramebuffers(1, &backFbo_);
+  glDeleteFramebuffers(1, &frontFbo_);
+  glDeleteTextures(1, &backColor_);
+  glDeleteTextures(1, &frontColor_);
+  backFbo_ = frontFbo_ = backColor_ = frontColor_ = 0;
+  cache_.framebuffer = ~0u;
+}
+
+unsigned GlDevice::ColorNameOf(SurfaceImpl* target) {
+  if (target->kind == SurfaceKind::BackBuffer) return backColor_;
+  TextureImpl* t = target->parent;
+  if (!t->link.glName) UploadTexture(t);
+  return t->link.glName;
+}
+
+unsigned GlDevice::DepthNameOf(SurfaceImpl* depth) {
+  if (!depth) return 0;
+  if (!depth->link.glName) {
+    glGenRenderbuffers(1, &depth->link.glName);
+    depth->link.glKind = 3;
+    glBindRenderbuffer(GL_RENDERBUFFER, depth->link.glName);
+    GLenum format = HasStencil(depth->format) ? GL_DEPTH24_STENCIL8
+                    : depth->format == D3DFMT_D16 || depth->format == D3DFMT_D16_LOCKABLE ? GL_DEPTH_COMPONENT16
+                                                                                           : GL_DEPTH_COMPONENT24;
+    glRenderbufferStorage(GL_RENDERBUFFER, format, static_cast<GLsizei>(depth->width),
+                          static_cast<GLsizei>(depth->height));
+  }
+  return depth->link.glName;
+}
+
+unsigned GlDevice::FramebufferFor(SurfaceImpl* target, SurfaceImpl* depth) {
+  unsigned level = target->kind == SurfaceKind::TextureLevel ? target->level : 0;
+  std::pair<unsigned, unsigned> key{ColorNameOf(target) * 16u + level, DepthNameOf(depth)};
+  auto it = fbos_.find(key);
+  if (it != fbos_.end()) return it->second;
+  unsigned fbo = 0;
+  glGenFramebuffers(1, &fbo);
+  glBindFramebuffer(GL_FRAMEBUFFER, fbo);
+  glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, key.first / 16u,
+                         static_cast<GLint>(level));
+  if (depth) {
+    GLenum attachment = HasStencil(depth->format) ? GL_DEPTH_STENCIL_ATTACHMENT : GL_DEPTH_ATTACHMENT;
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, attachment, GL_RENDERBUFFER, key.second);
+  }
+  fbos_[key] = fbo;
+  cache_.framebuffer = fbo;
+  return fbo;
+}
+
+void GlDevice::BindTarget() {
+  unsigned fbo = FramebufferFor(currentTarget(), currentDepth());
+  if (bypassCache || cache_.framebuffer != fbo) {
+    glBindFramebuffer(GL_FRAMEBUFFER, fbo);
+    cache_.framebuffer = fbo;
+  }
+}
+
+void GlDevice::BackendSetTarget() {
+  cache_.framebuffer = ~0u;
+  cache_.valid = false;  // depth testing depends on whether a depth surface is bound
+}
+
+HRESULT GlDevice::ReadFramebuffer(unsigned fbo, UINT w, UINT h, std::vector<D3DCOLOR>* pixels) {
+  pixels->resize(size_t(w) * h);
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, fbo);
+  // Stored top row first, and BGRA bytes are 0xAARRGGBB words on a little-endian host.
+  glReadPixels(0, 0, static_cast<GLsizei>(w), static_cast<GLsizei>(h), GL_BGRA, GL_UNSIGNED_BYTE,
+               pixels->data());
+  cache_.framebuffer = ~0u;
+  return glGetError() == GL_NO_ERROR ? S_OK : E_FAIL;
+}
+
+HRESULT GlDevice::BackendReadBack(std::vector<D3DCOLOR>* pixels, UINT* width, UINT* height) {
+  SurfaceImpl* target = currentTarget();
+  *width = target->width;
+  *height = target->height;
+  return ReadFramebuffer(FramebufferFor(target, nullptr), *width, *height, pixels);
+}
+
+HRESULT GlDevice::BackendReadFront(std::vector<D3DCOLOR>* pixels, UINT* width, UINT* height) {
+  *width = params_.BackBufferWidth;
+  *height = params_.BackBufferHeight;
+  return ReadFramebuffer(frontFbo_, *width, *height, pixels);
+}
+
+void GlDevice::BackendForget(ResourceLink* link) {
+  if (!link->glName || !context_) return;
+  unsigned name = link->glName;
+  // Drop framebuffers that used it.
+  for (auto it = fbos_.begin(); it != fbos_.end();) {
+    bool uses = (link->glKind == 2 && it->first.first / 16u == name) || (link->glKind == 3 && it->first.second == name);
+    if (uses) {
+      glDeleteFramebuffers(1, &it->second);
+      it = fbos_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  switch (link->glKind) {
+    case 1: glDeleteBuffers(1, &name); break;
+    case 2:
+      glDeleteTextures(1, &name);
+      for (unsigned& t : cache_.textures)
+        if (t == name) t = ~0u;
+      break;
+    case 3: glDeleteRenderbuffers(1, &name); break;
+    default: break;
+  }
+  cache_.framebuffer = ~0u;
+  cache_.arrayBuffer = cache_.elementBuffer = ~0u;
+  cache_.attribFvf = ~0u;
+  link->glName = 0;
+  link->glKind = 0;
+  link->dirty = true;
+}
+
+}  // namespace halvex::gfx

@@ -1,0 +1,31 @@
+// The backend that records calls and draws nothing. Internal to platform/gfx.
+#pragma once
+
+#include "platform/gfx/device_base.h"
+
+namespace halvex::gfx {
+
+class RecordingDevice final : public DeviceBase {
+ public:
+  RecordingDevice(const D3DPRESENT_PARAMETERS& params, DWORD behaviour);
+  ~RecordingDevice() override {
+    ReleaseImplicitSurfaces();
+    log_ = nullptr;
+  }
+
+  HRESULT BackendReadBack(std::vector<D3DCOLOR>* pixels, UINT* width, UINT* height) override;
+  HRESULT BackendReadFront(std::vector<D3DCOLOR>* pixels, UINT* width, UINT* height) override;
+
+ protected:
+  void BackendClear(DWORD flags, D3DCOLOR color, float z, DWORD stencil) override;
+  void BackendDraw(const DrawRequest&) override {}
+  void BackendPresent() override;
+  HRESULT BackendReset(const D3DPRESENT_PARAMETERS& params) override;
+
+ private:
+  bool TargetIsBackBuffer() const;
+  std::vector<std::string> calls_;
+  std::vector<D3DCOLOR> back_, front_;
+};
+
+}  // namespace halvex::gfx
