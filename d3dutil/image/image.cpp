@@ -1,0 +1,84 @@
+#include "d3dutil/image/image.h"
+
+#include <stb/stb_image.h>
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+
+#include "platform/paths/paths.h"
+
+namespace halvex {
+
+bool DecodeImage(const uint8_t* data, size_t size, Image& out, std::string* error) {
+  out = Image{};
+  if (size >= 4 && std::equal(data, data + 4, "DDS ")) return DecodeDds(data, size, out, error);
+  if (size == 0 || size > size_t(INT32_MAX)) {
+    if (error) *error = "empty or oversized file";
+    return false;
+  }
+  int w = 0, h = 0, channels = 0;
+  if (!stbi_info_from_memory(data, int(size), &w, &h, &channels) || w <= 0 || h <= 0 ||
+      uint32_t(w) > kMaxImageSide || uint32_t(h) > kMaxImageSide) {
+    if (error) *error = "unknown, malformed or oversized image";
+    return false;
+  }
+  stbi_uc* rgba = stbi_load_from_memory(data, int(size), &w, &h, &channels, 4);
+  if (!rgba) {
+    if (error) *error = stbi_failure_reason() ? stbi_failure_reason() : "image decoding failed";
+    return false;
+  }
+  out.width = uint32_t(w);
+  out.height = uint32_t(h);
+  out.pixels.resize(size_t(w) * h);
+  for (size_t i = 0; i < out.pixels.size(); ++i) {
+    const stbi_uc* p = rgba + i * 4;
+    out.pixels[i] = uint32_t(p[3]) << 24 | uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2];
+  }
+  stbi_image_free(rgba);
+  return true;
+}
+
+bool LoadImageFile(std::string_view gamePath, Image& out, std::string* error) {
+  std::ifstream file(paths::Resolve(gamePath), std::ios::binary);
+  if (!file) {
+    if (error) *error = "file not found";
+    return false;
+  }
+  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)),
+                             std::istreambuf_iterator<char>());
+  return DecodeImage(bytes.data(), bytes.size(), out, error);
+}
+
+Image HalveImage(const Image& level) {
+  Image half;
+  half.width = std::max(1u, level.width / 2);
+  half.height = std::max(1u, level.height / 2);
+  half.pixels.resize(size_t(half.width) * half.height);
+  for (uint32_t y = 0; y < half.height; ++y) {
+    for (uint32_t x = 0; x < half.width; ++x) {
+      uint32_t sum[4] = {0, 0, 0, 0}, n = 0;
+      for (uint32_t dy = 0; dy < 2; ++dy) {
+        for (uint32_t dx = 0; dx < 2; ++dx) {
+          uint32_t sx = x * 2 + dx, sy = y * 2 + dy;
+          if (sx >= level.width || sy >= level.height) continue;
+          uint32_t p = level.at(sx, sy);
+          for (int c = 0; c < 4; ++c) sum[c] += (p >> (8 * c)) & 255;
+          ++n;
+        }
+      }
+      uint32_t p = 0;
+      for (int c = 0; c < 4; ++c) p |= ((sum[c] + n / 2) / n) << (8 * c);
+      half.pixels[size_t(y) * half.width + x] = p;
+    }
+  }
+  return half;
+}
+
+uint32_t FullMipLevelCount(uint32_t width, uint32_t height) {
+  uint32_t levels = 1;
+  for (uint32_t side = std::max(width, height); side > 1; side /= 2) ++levels;
+  return levels;
+}
+
+}  // namespace halvex
