@@ -1,0 +1,212 @@
+// The main window's message procedure: activation and suspension of the game
+// thread, the orderly ways out, chat editing, timers and the private
+// messages other threads post or send.
+#include <cstring>
+
+#include "platform/window/window.h"
+#include "shell/halvex_app.h"
+
+namespace halvex {
+
+using platform::LResult;
+using platform::Message;
+using platform::Window;
+
+HalvexApp::HalvexApp(Settings& settings, ShellFlags& flags, ShellHooks& hooks,
+                     platform::GameThread& gameThread)
+    : settings_(settings), flags_(flags), hooks_(hooks), gameThread_(gameThread) {}
+
+void HalvexApp::DropPriorities() {
+  gameThread_.SetPriority(kThreadPriorityIdle);
+  platform::SetProcessPriority(kPriorityClassIdle);
+}
+
+void HalvexApp::RestorePriorities() {
+  platform::SetProcessPriority(settings_.processPriority);
+  gameThread_.SetPriority(settings_.gameThreadPriority);
+}
+
+void HalvexApp::ResumeGameThreadFully() {
+  while (suspendCount_ > 0) {
+    gameThread_.gate().Resume();
+    --suspendCount_;
+  }
+}
+
+LResult HalvexApp::OnActivateApp(bool active) {
+  if (!flags_.matchReady) {
+    if (active) {
+      flags_.appInactive = 0;
+      RestorePriorities();
+    } else {
+      DropPriorities();
+      flags_.appInactive = 1;
+    }
+    return 0;
+  }
+  if (!active) {
+    if (suspendCount_ != 0) return 0;
+    flags_.gameState = kGameStatePaused;
+    flags_.soundEnabled = 0;
+    flags_.gameRunning = 0;
+    hooks_.ReleaseInputDevices();
+    hooks_.FrameTimer(kTimerStop);
+    hooks_.StopAllSound();
+    flags_.wasSuspended = 1;
+    DropPriorities();
+    gameThread_.gate().Suspend();
+    ++suspendCount_;
+    return 0;
+  }
+  ResumeGameThreadFully();
+  RestorePriorities();
+  flags_.gameRunning = 1;
+  flags_.gameState = kGameStateResumed;
+  hooks_.FrameTimer(kTimerStart);
+  hooks_.FrameTimer(kTimerReset);
+  if (flags_.wasSuspended && !flags_.exitRequested) {
+    flags_.soundEnabled = 1;
+    if (settings_.useSoundtrack) hooks_.RestartSoundtrack();
+    hooks_.StartAmbientLoops();
+  }
+  return 0;
+}
+
+LResult HalvexApp::OnClose(Window& window) {
+  if (!flags_.matchReady) return 1;
+  RestorePriorities();
+  ResumeGameThreadFully();
+  hooks_.StopAllSound();
+  flags_.soundEnabled = 0;
+  flags_.gameRunning = 1;
+  flags_.appInactive = 0;
+  if (!flags_.exitRequested) {
+    flags_.exitRequested = 1;
+    return 1;
+  }
+  hooks_.ReleaseDevices();
+  if (settings_.multiplayer) hooks_.CloseSession();
+  window.Post(kMsgApplicationExit);
+  return 1;
+}
+
+void HalvexApp::ApplicationExit(Window& window) {
+  window.SetStatusText("");
+  window.Post(platform::WM_DESTROY);
+  window.Post(platform::WM_NCDESTROY);
+  window.Post(platform::WM_QUIT, 0);
+}
+
+void HalvexApp::OnKeyDown(platform::WParam key) {
+  if (key == platform::VK_DELETE) {
+    flags_.matchReady = 1;
+    flags_.exitRequested = 1;
+  } else if (flags_.chatActive && key == platform::VK_UP) {
+    HistoryUp(chat_);
+  } else if (flags_.chatActive && key == platform::VK_DOWN) {
+    HistoryDown(chat_);
+  }
+}
+
+void HalvexApp::OpenChatEntry(Window& window) {
+  hooks_.ReleaseKeyboard();
+  flags_.savedSpectatorMode = flags_.spectatorMode.load();
+  OpenChat(chat_);
+  flags_.chatOpen = 1;
+  flags_.spectatorMode = 1;
+  flags_.chatActive = 1;
+  window.SetTimer(kTimerChatEnterArm, 500);
+}
+
+void HalvexApp::OnChar(Window& window, unsigned char ch) {
+  window.SetTimer(kTimerChatTyping, 500);
+  std::string sent;
+  switch (TypeChatChar(chat_, ch, sent)) {
+    case ChatKey::LineFull:
+      hooks_.PlayLineFullSound();
+      break;
+    case ChatKey::Cancelled:
+    case ChatKey::ClosedEmpty:
+      flags_.chatOpen = 0;
+      flags_.spectatorMode = flags_.savedSpectatorMode.load();
+      flags_.chatActive = 0;
+      break;
+    case ChatKey::Sent: {
+      flags_.chatOpen = 0;
+      flags_.spectatorMode = flags_.savedSpectatorMode.load();
+      flags_.chatActive = 0;
+      std::string line = hooks_.FormatChatLine(sent);
+      hooks_.PushMessageLine(line);
+      if (settings_.multiplayer) hooks_.SendChatMessage(line);
+      hooks_.AcquireKeyboard();
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+void HalvexApp::OnPlayerJoined(const JoinedPlayer& player) {
+  ++remotePlayerCount;
+  if (player.name == settings_.playerName) return;
+  // The record is only valid while the sender waits; copy what we keep.
+  if (combatantCount < 0 || combatantCount >= kMaxCombatants) return;
+  const auto slot = static_cast<std::size_t>(combatantCount);
+  combatantNames[slot] = player.name.substr(0, kPlayerNameMax);
+  playerIds[slot] = player.id;
+  if (combatantHighWater == combatantCount) ++combatantHighWater;
+  flags_.joinPending = 1;
+}
+
+LResult HalvexApp::WindowProc(Window& window, const Message& m) {
+  switch (m.message) {
+    case platform::WM_ACTIVATE:
+      if (m.wParam != platform::WA_INACTIVE && flags_.wizardActive) return 1;
+      return DefaultWindowProc(window, m);
+    case platform::WM_ACTIVATEAPP:
+      if (m.wParam != 0 && flags_.wizardActive) return 1;
+      OnActivateApp(m.wParam != 0);
+      return DefaultWindowProc(window, m);
+    case platform::WM_CLOSE:
+      return OnClose(window);
+    case kMsgApplicationExit:
+      ApplicationExit(window);
+      return 1;
+    case platform::WM_SETCURSOR:
+      window.ShowCursor(flags_.wizardActive != 0);
+      return 1;
+    case platform::WM_KEYDOWN:
+      OnKeyDown(m.wParam);
+      return DefaultWindowProc(window, m);
+    case platform::WM_CHAR:
+      if (flags_.chatActive) OnChar(window, static_cast<unsigned char>(m.wParam));
+      return DefaultWindowProc(window, m);
+    case platform::WM_TIMER:
+      if (m.wParam == kTimerStatus && settings_.multiplayer) hooks_.SendStatusMessage();
+      if (m.wParam == kTimerChatTyping) chat_.chatTyping = false;
+      if (m.wParam == kTimerChatEnterArm) chat_.chatEnterArmed = true;
+      return 1;
+    case kMsgSoundtrackEvent:
+      hooks_.HandleSoundtrackEvent();
+      return 1;
+    case kMsgPlayerJoined:
+      if (m.lParam) OnPlayerJoined(*reinterpret_cast<const JoinedPlayer*>(m.lParam));
+      return 1;
+    case kMsgPlayerLeft:
+      --remotePlayerCount;
+      flags_.leavePending = 1;
+      return 1;
+    case kMsgReceivedChat:
+      // The sender hands over its own copy of the text: take it and free it.
+      if (m.lParam) {
+        auto* text = reinterpret_cast<std::string*>(m.lParam);
+        hooks_.PushMessageLine(*text);
+        delete text;
+      }
+      return 1;
+    default:
+      return GameApp::WindowProc(window, m);
+  }
+}
+
+}  // namespace halvex

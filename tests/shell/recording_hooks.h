@@ -1,0 +1,41 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "shell/shell_hooks.h"
+
+namespace halvex::test {
+
+// Records every hook call by name, in order.
+struct RecordingHooks : ShellHooks {
+  std::vector<std::string> calls;
+  std::vector<std::string> pushedLines;
+  std::vector<std::string> sentChat;
+
+  int Count(const std::string& name) const {
+    int n = 0;
+    for (const auto& c : calls) n += c == name;
+    return n;
+  }
+  void StopAllSound() override { calls.push_back("StopAllSound"); }
+  void RestartSoundtrack() override { calls.push_back("RestartSoundtrack"); }
+  void StartAmbientLoops() override { calls.push_back("StartAmbientLoops"); }
+  void PlayLineFullSound() override { calls.push_back("PlayLineFullSound"); }
+  void HandleSoundtrackEvent() override { calls.push_back("HandleSoundtrackEvent"); }
+  void ReleaseInputDevices() override { calls.push_back("ReleaseInputDevices"); }
+  void ReleaseKeyboard() override { calls.push_back("ReleaseKeyboard"); }
+  void AcquireKeyboard() override { calls.push_back("AcquireKeyboard"); }
+  float FrameTimer(int command) override {
+    calls.push_back("FrameTimer" + std::to_string(command));
+    return 0.0f;
+  }
+  void ReleaseDevices() override { calls.push_back("ReleaseDevices"); }
+  void CloseSession() override { calls.push_back("CloseSession"); }
+  void SendStatusMessage() override { calls.push_back("SendStatusMessage"); }
+  void SendChatMessage(const std::string& line) override { sentChat.push_back(line); }
+  std::string FormatChatLine(const std::string& typed) override { return "You: " + typed; }
+  void PushMessageLine(const std::string& line) override { pushedLines.push_back(line); }
+};
+
+}  // namespace halvex::test

@@ -1,0 +1,248 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "platform/window/window.h"
+#include "shell/halvex_app.h"
+#include "tests/shell/recording_hooks.h"
+
+namespace halvex {
+namespace {
+
+using namespace std::chrono_literals;
+using platform::Message;
+
+// A live game thread that counts frames and parks at its safe point.
+class WindowProcTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(window_.Create({.title = "test", .headless = true}));
+    thread_.Start([this] {
+      while (!stop_) {
+        thread_.gate().SafePoint();
+        ++frames_;
+        std::this_thread::sleep_for(1ms);
+      }
+      return 1;
+    });
+  }
+  void TearDown() override {
+    stop_ = true;
+    thread_.Join();
+  }
+  platform::LResult Send(std::uint32_t msg, platform::WParam w = 0, platform::LParam l = 0) {
+    return app_.WindowProc(window_, Message{msg, w, l});
+  }
+  void Type(const std::string& text) {
+    for (unsigned char c : text) Send(platform::WM_CHAR, c);
+  }
+  // True when the game thread makes no progress for a while.
+  bool GameThreadStalls() {
+    for (int i = 0; i < 200 && !thread_.gate().parked(); ++i) std::this_thread::sleep_for(1ms);
+    int before = frames_;
+    std::this_thread::sleep_for(30ms);
+    return frames_ == before;
+  }
+  bool GameThreadRuns() {
+    int before = frames_;
+    for (int i = 0; i < 500 && frames_ == before; ++i) std::this_thread::sleep_for(1ms);
+    return frames_ != before;
+  }
+  void StartMatch() {
+    flags_.matchReady = 1;
+    flags_.gameRunning = 1;
+    flags_.gameState = kGameStatePlaying;
+  }
+
+  Settings settings_;
+  ShellFlags flags_;
+  test::RecordingHooks hooks_;
+  platform::GameThread thread_;
+  platform::Window window_;
+  HalvexApp app_{settings_, flags_, hooks_, thread_};
+  std::atomic<bool> stop_{false};
+  std::atomic<int> frames_{0};
+};
+
+TEST_F(WindowProcTest, AltTabDuringTheMatchSuspendsOnceAndResumesOnce) {
+  StartMatch();
+  settings_.useSoundtrack = true;
+  Send(platform::WM_ACTIVATEAPP, 0);
+  EXPECT_EQ(app_.suspendCount(), 1);
+  EXPECT_EQ(flags_.gameState, kGameStatePaused);
+  EXPECT_EQ(flags_.gameRunning, 0);
+  EXPECT_EQ(flags_.soundEnabled, 0);
+  EXPECT_TRUE(GameThreadStalls());
+  EXPECT_EQ(hooks_.Count("ReleaseInputDevices"), 1);
+  EXPECT_EQ(hooks_.Count("FrameTimer2"), 1);
+
+  Send(platform::WM_ACTIVATEAPP, 0);  // a second deactivation must not suspend twice
+  EXPECT_EQ(app_.suspendCount(), 1);
+  EXPECT_EQ(thread_.gate().suspended(), 1);
+
+  Send(platform::WM_ACTIVATEAPP, 1);
+  EXPECT_EQ(app_.suspendCount(), 0);
+  EXPECT_EQ(thread_.gate().suspended(), 0);
+  EXPECT_TRUE(GameThreadRuns());
+  EXPECT_EQ(flags_.gameState, kGameStateResumed);
+  EXPECT_EQ(flags_.gameRunning, 1);
+  EXPECT_EQ(flags_.soundEnabled, 1);
+  EXPECT_EQ(hooks_.Count("StartAmbientLoops"), 1);
+  EXPECT_EQ(hooks_.Count("RestartSoundtrack"), 1);
+  EXPECT_EQ(hooks_.Count("FrameTimer1"), 1);
+  EXPECT_EQ(hooks_.Count("FrameTimer0"), 1);
+}
+
+TEST_F(WindowProcTest, AltTabDuringLoadingNeverSuspends) {
+  Send(platform::WM_ACTIVATEAPP, 0);
+  EXPECT_EQ(flags_.appInactive, 1);
+  EXPECT_EQ(app_.suspendCount(), 0);
+  EXPECT_TRUE(GameThreadRuns());
+  Send(platform::WM_ACTIVATEAPP, 1);
+  EXPECT_EQ(flags_.appInactive, 0);
+  EXPECT_EQ(hooks_.Count("StartAmbientLoops"), 0);
+}
+
+TEST_F(WindowProcTest, WizardKeepsTheFocusOnActivation) {
+  flags_.wizardActive = 1;
+  EXPECT_EQ(Send(platform::WM_ACTIVATEAPP, 1), 1);
+  EXPECT_EQ(Send(platform::WM_ACTIVATE, platform::WA_ACTIVE), 1);
+}
+
+TEST_F(WindowProcTest, CloseIsIgnoredWhileLoadingAndTheSecondCloseTearsDown) {
+  EXPECT_EQ(Send(platform::WM_CLOSE), 1);
+  EXPECT_EQ(flags_.exitRequested, 0);
+
+  StartMatch();
+  Send(platform::WM_ACTIVATEAPP, 0);  // suspended when the close comes
+  Send(platform::WM_CLOSE);
+  EXPECT_EQ(flags_.exitRequested, 1);
+  EXPECT_EQ(app_.suspendCount(), 0) << "the close resumes the game thread first";
+  EXPECT_TRUE(GameThreadRuns());
+  EXPECT_EQ(hooks_.Count("ReleaseDevices"), 0);
+
+  Send(platform::WM_CLOSE);
+  EXPECT_EQ(hooks_.Count("ReleaseDevices"), 1);
+  // ApplicationExit follows on the queue, then the quit.
+  int code = window_.RunMessageLoop(
+      [this](platform::Window& w, const Message& m) { return app_.WindowProc(w, m); });
+  EXPECT_EQ(code, 0);
+}
+
+TEST_F(WindowProcTest, DeleteQuitsAtOnceEvenWhileLoading) {
+  Send(platform::WM_KEYDOWN, platform::VK_DELETE);
+  EXPECT_EQ(flags_.matchReady, 1);
+  EXPECT_EQ(flags_.exitRequested, 1);
+  // Now a close is no longer ignored: it tears down.
+  Send(platform::WM_CLOSE);
+  EXPECT_EQ(hooks_.Count("ReleaseDevices"), 1);
+}
+
+TEST_F(WindowProcTest, ChatEntryTypesSendsAndRestoresSpectatorMode) {
+  StartMatch();
+  flags_.spectatorMode = 0;
+  app_.OpenChatEntry(window_);
+  EXPECT_EQ(flags_.spectatorMode, 1);
+  EXPECT_EQ(flags_.chatActive, 1);
+  Type("hello");
+  Send(platform::WM_CHAR, '\r');  // before the arming timer: ignored
+  EXPECT_EQ(flags_.chatActive, 1);
+  Send(platform::WM_TIMER, kTimerChatEnterArm);
+  Send(platform::WM_CHAR, '\r');
+  EXPECT_EQ(flags_.chatActive, 0);
+  EXPECT_EQ(flags_.spectatorMode, 0);
+  ASSERT_EQ(hooks_.pushedLines.size(), 1u);
+  EXPECT_EQ(hooks_.pushedLines[0], "You: hello");
+  EXPECT_TRUE(hooks_.sentChat.empty()) << "single player sends nothing";
+  EXPECT_EQ(hooks_.Count("AcquireKeyboard"), 1);
+  EXPECT_EQ(app_.chat().chatHistory[1], "hello");
+
+  // Characters outside chat entry do nothing.
+  Type("x");
+  EXPECT_TRUE(app_.chat().chatLine.empty());
+
+  settings_.multiplayer = true;
+  app_.OpenChatEntry(window_);
+  Send(platform::WM_TIMER, kTimerChatEnterArm);
+  Send(platform::WM_CHAR, '\r');  // empty line: closes, sends nothing
+  EXPECT_EQ(flags_.chatActive, 0);
+  EXPECT_EQ(hooks_.pushedLines.size(), 1u);
+  app_.OpenChatEntry(window_);
+  Send(platform::WM_TIMER, kTimerChatEnterArm);
+  Type("gg");
+  Send(platform::WM_CHAR, '\r');
+  ASSERT_EQ(hooks_.sentChat.size(), 1u);
+  EXPECT_EQ(hooks_.sentChat[0], "You: gg");
+}
+
+TEST_F(WindowProcTest, EscapeCancelsAndFullLinePlaysTheSound) {
+  StartMatch();
+  flags_.spectatorMode = 1;
+  app_.OpenChatEntry(window_);
+  Type(std::string(55, 'a'));
+  EXPECT_EQ(app_.chat().chatLine.size(), 50u);
+  EXPECT_EQ(hooks_.Count("PlayLineFullSound"), 5);
+  Send(platform::WM_CHAR, 8);
+  EXPECT_EQ(app_.chat().chatLine.size(), 49u);
+  Send(platform::WM_CHAR, 27);
+  EXPECT_EQ(flags_.chatActive, 0);
+  EXPECT_EQ(flags_.spectatorMode, 1) << "restored to what it was before chat";
+  EXPECT_TRUE(app_.chat().chatLine.empty());
+  EXPECT_TRUE(hooks_.pushedLines.empty());
+}
+
+TEST_F(WindowProcTest, PlayerJoinedSentSynchronouslyFromAnotherThread) {
+  settings_.playerName = "Me";
+  app_.combatantCount = 3;
+  app_.combatantHighWater = 3;
+  std::atomic<platform::LResult> result{-1};
+  std::thread network([&] {
+    JoinedPlayer twin{7, "Me"};
+    window_.Send(kMsgPlayerJoined, 0, reinterpret_cast<platform::LParam>(&twin));
+    JoinedPlayer other{42, "Rook"};
+    // Sent, not posted: the record is read before Send returns.
+    result = window_.Send(kMsgPlayerJoined, 0, reinterpret_cast<platform::LParam>(&other));
+    other.name = "changed after the send";
+    window_.Post(platform::WM_QUIT, 0);
+  });
+  window_.RunMessageLoop(
+      [this](platform::Window& w, const Message& m) { return app_.WindowProc(w, m); });
+  network.join();
+  EXPECT_EQ(result, 1);
+  EXPECT_EQ(app_.remotePlayerCount, 2);
+  EXPECT_EQ(app_.combatantNames[3], "Rook");
+  EXPECT_EQ(app_.playerIds[3], 42);
+  EXPECT_EQ(app_.combatantHighWater, 4);
+  EXPECT_EQ(flags_.joinPending, 1);
+  EXPECT_TRUE(app_.combatantNames[4].empty()) << "a namesake of the local player gets no slot";
+}
+
+TEST_F(WindowProcTest, TimersAndLeaveAndReceivedChat) {
+  settings_.multiplayer = true;
+  Send(platform::WM_TIMER, kTimerStatus);
+  EXPECT_EQ(hooks_.Count("SendStatusMessage"), 1);
+  app_.chat().chatTyping = true;
+  Send(platform::WM_TIMER, kTimerChatTyping);
+  EXPECT_FALSE(app_.chat().chatTyping);
+  app_.remotePlayerCount = 2;
+  Send(kMsgPlayerLeft);
+  EXPECT_EQ(app_.remotePlayerCount, 1);
+  EXPECT_EQ(flags_.leavePending, 1);
+  Send(kMsgReceivedChat, 0, reinterpret_cast<platform::LParam>(new std::string("Rook: hi")));
+  ASSERT_EQ(hooks_.pushedLines.size(), 1u);
+  EXPECT_EQ(hooks_.pushedLines[0], "Rook: hi");
+}
+
+TEST(WindowPlacement, CentresWindowsAndFillsTheScreen) {
+  auto w = platform::PlaceWindow(false, 640, 480, 1024, 768);
+  EXPECT_EQ(w.x, 192);
+  EXPECT_EQ(w.y, 144);
+  auto f = platform::PlaceWindow(true, 640, 480, 1024, 768);
+  EXPECT_EQ(f.x, 0);
+  EXPECT_EQ(f.width, 1024);
+}
+
+}  // namespace
+}  // namespace halvex
