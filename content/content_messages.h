@@ -1,0 +1,16 @@
+// Message boxes raised while loading content ("FAILED", "Restore Error").
+// The content code only names text and caption; the shell installs the
+// platform's message box (which answers by itself in non-interactive runs).
+// Until then messages go to stderr.
+#pragma once
+
+#include <functional>
+
+namespace halvex {
+
+using ContentMessageHandler = std::function<void(const char* text, const char* caption)>;
+
+void SetContentMessageHandler(ContentMessageHandler handler);
+void ShowContentMessage(const char* text, const char* caption);
+
+}  // namespace halvex
