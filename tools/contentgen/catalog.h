@@ -27,5 +27,7 @@ void GenerateAreas(Pack& pack);
 void GenerateSounds(Pack& pack);
 void GenerateSystemFiles(Pack& pack);
 void GenerateHelp(Pack& pack);
+// Everything above, in a fixed order.
+void GeneratePack(Pack& pack);
 
 }  // namespace halvex::contentgen

@@ -91,4 +91,13 @@ void GenerateHelp(Pack& pack) {
   pack.Write("Halvex2.html", h);
 }
 
+void GeneratePack(Pack& pack) {
+  GenerateSystemFiles(pack);
+  GenerateTextures(pack);
+  GenerateObjects(pack);
+  GenerateAreas(pack);
+  GenerateSounds(pack);
+  GenerateHelp(pack);
+}
+
 }  // namespace halvex::contentgen

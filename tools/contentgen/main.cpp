@@ -15,12 +15,7 @@ int main(int argc, char** argv) {
   }
   try {
     Pack pack{std::filesystem::path(argv[1])};
-    GenerateSystemFiles(pack);
-    GenerateTextures(pack);
-    GenerateObjects(pack);
-    GenerateAreas(pack);
-    GenerateSounds(pack);
-    GenerateHelp(pack);
+    GeneratePack(pack);
     std::printf("content pack: %zu files, %.1f MB in %s\n", pack.written().size(),
                 static_cast<double>(pack.bytes()) / 1e6, argv[1]);
   } catch (const std::exception& e) {
