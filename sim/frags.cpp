@@ -72,6 +72,7 @@ void PlayerFragsCombatant(MatchState& state, int j, FrameContext& ctx) {
   ++p.frags;
   SetNumberText(p.fragsText, p.frags);
   RespawnCombatant(state, j, ctx.rng);
+  ++state.deaths;
   c.hittable = 0;
   p.centreMessage = TimedMessage{100.0f, 1, j, 0};
   if (Chance(ctx, state.settings.botMessageChance))
@@ -92,6 +93,7 @@ void CombatantFragsCombatant(MatchState& state, int i, int j, FrameContext& ctx)
     SayTableLine(state, kVictimTable, victim.name.data(), fragger.name.data(), ctx);
   }
   RespawnCombatant(state, j, ctx.rng);
+  ++state.deaths;
   // Out of this frame's fight, like a combatant the player frags.
   victim.hittable = 0;
   state.player.centreMessage = TimedMessage{100.0f, 10, j, i};
@@ -105,6 +107,7 @@ void CombatantFragsPlayer(MatchState& state, int i, FrameContext& ctx) {
   ++fragger.frags;
   SetNumberText(fragger.fragsText, fragger.frags);
   state.flags.gameState = 10;
+  ++state.deaths;
   p.killer = i;
   state.playerFraggedThisFrame = 1;
   if (Chance(ctx, state.settings.botMessageChance))

@@ -33,6 +33,7 @@ void SetupMatch(MatchState& state, const Settings& settings, const AreaOptions& 
   p.centreMessage = TimedMessage{255.0f, 3, 0, 0};
   state.corpses = {};
   state.messages = MessageList{};
+  state.deaths = 0;
 }
 
 namespace {
@@ -63,6 +64,7 @@ std::uint64_t HashMatchState(const MatchState& s) {
   Hasher h;
   h.Add(s.flags);
   h.Add(s.combatantCount);
+  h.Add(s.deaths);
   h.Add(s.combatants);
   h.Add(s.corpses);
   h.Add(s.player);

@@ -203,6 +203,8 @@ struct MatchState {
   int hitSoundsThisFrame = 0;
   int botFireSoundsThisFrame = 0;
   int playerFraggedThisFrame = 0;
+  // Every respawn of a fragged combatant and every frag of the player.
+  int deaths = 0;
 };
 
 // Writes the decimal text of value into a text field.
