@@ -143,7 +143,11 @@ void SoundDevice::Close() {
 int SoundDevice::LoadEffect(const std::string& path) {
   std::lock_guard lock(mutex_);
   if (!open_ || path.empty()) return -1;
-  Mix_Chunk* chunk = Mix_LoadWAV(path.c_str());
+  // We close the file ourselves: the mixer leaks it when the format is unknown.
+  SDL_RWops* file = SDL_RWFromFile(path.c_str(), "rb");
+  if (!file) return -1;
+  Mix_Chunk* chunk = Mix_LoadWAV_RW(file, 0);
+  SDL_RWclose(file);
   if (!chunk) return -1;
   effects_.push_back({chunk, 0});
   return static_cast<int>(effects_.size()) - 1;
