@@ -92,6 +92,8 @@ Mesh Body(const BodyPose& pose) {
   part(kUpper, [&](Mesh& m) { AddTube(m, {0, hipY + 1.0f, 0}, glm::vec3(0, hipY + 9.5f, 0) + lean, 3.6f, 4.8f, 8, 0, true); });
   part(kHead, [&](Mesh& m) { AddTube(m, glm::vec3(0, hipY + 9.5f, 0) + lean, glm::vec3(0, hipY + 11.0f, 0) + lean, 1.4f, 1.3f, 6, 0, false); });
   part(kHead, [&](Mesh& m) { AddSphere(m, glm::vec3(0, hipY + 13.2f, 0.2f) + lean * 1.2f, {2.8f, 3.1f, 3.0f}, 10, 6, 0); });
+  // feet of the standing pose on the origin, head at about 30
+  for (auto& p : body.positions) p = (p + glm::vec3(0, 1.4f, 0)) * 0.94f;
   ToActorFrame(body);
   return body;
 }
