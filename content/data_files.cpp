@@ -191,6 +191,7 @@ TileTextureLists ParseTileTextureLists(std::string_view text, std::string_view f
   TileTextureLists lists{};
   for (TileTextureBlock& block : lists) {
     reader.Next();  // label
+    block.labelLine = reader.lineNumber();
     int count = reader.NextCount(kMaxTileTextureEntries, "tile texture");
     block.count = ReadEntries(reader, count, kMaxTileTextureEntries,
                               [&](int i, std::string_view line) {
@@ -232,6 +233,7 @@ MessageTables ParseMessageTables(std::string_view text, std::string_view fileNam
   for (MessageTable& table : tables) {
     reader.Next();  // label
     int count = reader.NextCount(kMaxMessageLines, "message");
+    table.firstLine = reader.lineNumber() + 1;
     table.count = ReadEntries(reader, count, kMaxMessageLines, [&](int i, std::string_view line) {
       if (line.size() >= static_cast<size_t>(kMessageLineSize)) {
         reader.Report("message longer than " + std::to_string(kMessageLineSize - 1) +

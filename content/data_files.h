@@ -101,6 +101,7 @@ std::string TexturePath(std::string_view fileName);
 // ---------------------------------------------- texture.txt / textureL.txt
 struct TileTextureBlock {
   int count = 0;  // entries kept, 0..100
+  int labelLine = 0;  // line of the block's label; entry i is on labelLine + 2 + i
   std::array<int, kMaxTileTextureEntries> indices{};
 };
 using TileTextureLists = std::array<TileTextureBlock, kTileCount>;
@@ -118,6 +119,7 @@ void ReadMultiTexTable(std::string_view path, MultiTexTable& table,
 // ------------------------------------------------------- system\messages.txt
 struct MessageTable {
   int count = 0;  // 0..100
+  int firstLine = 0;  // line of entry 0; entry i is on firstLine + i
   std::array<std::array<char, kMessageLineSize>, kMaxMessageLines> lines{};
 };
 using MessageTables = std::array<MessageTable, kMessageTableCount>;
