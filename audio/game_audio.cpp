@@ -1,19 +1,22 @@
 #include "audio/game_audio.h"
 
+#include <string>
+#include <vector>
+
+#include "content/data_files.h"
+#include "platform/paths/paths.h"
+
 namespace halvex {
 
 void GameAudio::InitSound(const SoundSetup& setup) {
   if (setup.openDevice && !device.Open()) return;  // Open said why on stderr
   soundtrack.SetEventPoster(setup.postSoundtrackEvent);
+  const SoundList list = ReadSoundList("system\\sounds.txt");
   std::vector<std::string> files;
-  files.reserve(setup.soundNames.size());
-  for (const std::string& name : setup.soundNames) {
-    if (name.empty()) {
-      files.emplace_back();
-      continue;
-    }
-    const std::string contentPath = "sounds\\" + name;
-    files.push_back(setup.resolvePath ? setup.resolvePath(contentPath) : contentPath);
+  files.reserve(list.fileNames.size());
+  for (const std::string& name : list.fileNames) {
+    // An empty line names no file: its id stays silent.
+    files.push_back(name.empty() ? std::string() : paths::Resolve(SoundPath(name)));
   }
   bank.Load(files);
 }

@@ -5,7 +5,6 @@
 
 #include <functional>
 #include <string>
-#include <vector>
 
 #include "audio/sound_bank.h"
 #include "audio/soundtrack.h"
@@ -14,10 +13,6 @@
 namespace halvex {
 
 struct SoundSetup {
-  // Lines of the sound list after its count, in order ("shot.wav", ...).
-  std::vector<std::string> soundNames;
-  // Maps a content path such as "sounds\shot.wav" to a file to open.
-  std::function<std::string(const std::string&)> resolvePath;
   // Posts the soundtrack message (0x8001) to the window thread; called on
   // the audio thread.
   std::function<void()> postSoundtrackEvent;
@@ -33,7 +28,9 @@ class GameAudio {
   GameAudio& operator=(const GameAudio&) = delete;
 
   // Opens the device, hooks up the soundtrack's message and loads the
-  // sounds. With no audio device the game runs silent (one line on stderr).
+  // sounds named in system\sounds.txt (under the content directory, see
+  // platform/paths). With no audio device the game runs silent (one line on
+  // stderr) and no sound is loaded.
   void InitSound(const SoundSetup& setup);
   // Soundtrack first, then the effects, then the device.
   void ShutdownSound();

@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "content/data_files.h"  // kMaxSounds
 #include "platform/sound/sound_device.h"
 
 namespace halvex {
 
-inline constexpr int kMaxSounds = 30;
 inline constexpr int kDefaultSoundLevel = 4;
 inline constexpr int kRepeatEndless = -1;
 
@@ -37,6 +37,12 @@ enum SoundId : int {
   kSoundReload = 17,       // level 4
 };
 
+struct SoundRequest {
+  int sound = -1;
+  int repeats = 0;  // as SoundBank::Play: 0 keeps the sound's count
+  int level = kDefaultSoundLevel;
+};
+
 class SoundBank {
  public:
   explicit SoundBank(platform::SoundDevice& device) : device_(device) { sounds_.fill(-1); }
@@ -53,6 +59,7 @@ class SoundBank {
   // Plays a sound while soundEnabled is set. repeats: 0 keeps the count set
   // earlier on this sound, -1 endless, n plays it n + 1 times.
   void Play(int sound, int repeats = 0, int level = kDefaultSoundLevel);
+  void Play(const SoundRequest& r) { Play(r.sound, r.repeats, r.level); }
   // The ambient loops, endless: at match start and after reactivation.
   void StartAmbientLoops();
 
@@ -70,24 +77,6 @@ class SoundBank {
   int soundCount_ = 0;
   std::array<int, kMaxSounds> sounds_;  // device handles, -1 when empty
   std::array<std::atomic<int>, kMaxSounds> playCounts_{};
-};
-
-// At most `allowance` sounds of one kind per frame (one hit or explosion
-// sound, two bot fire sounds): call NewFrame at the start of each frame and
-// play only when Take returns true.
-class FrameSoundBudget {
- public:
-  explicit FrameSoundBudget(int allowance) : allowance_(allowance), left_(allowance) {}
-  void NewFrame() { left_ = allowance_; }
-  bool Take() {
-    if (left_ <= 0) return false;
-    --left_;
-    return true;
-  }
-
- private:
-  int allowance_;
-  int left_;
 };
 
 }  // namespace halvex

@@ -2,10 +2,16 @@
 // per-frame budget, measured in the mixed output.
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <cmath>
 #include <fstream>
 
 #include "audio/game_audio.h"
+#include "audio/match_sounds.h"
+#include "platform/paths/paths.h"
+#include "sim/clock.h"
+#include "sim/match.h"
+#include "sim/match_state.h"
+#include "sim/weapons.h"
 #include "tests/audio/audio_test_support.h"
 
 namespace halvex::test {
@@ -20,29 +26,32 @@ class SoundBankTest : public ::testing::Test {
   void SetUp() override {
     folder_ = MakeTestFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
     std::filesystem::create_directories(folder_ / "sounds");
+    std::filesystem::create_directories(folder_ / "system");
+    paths::SetContentDirectory(folder_.string());
     raw_ = folder_ / "out.raw";
     UseDiskAudio(raw_, 2);
   }
-  void TearDown() override { std::filesystem::remove_all(folder_); }
+  void TearDown() override {
+    paths::SetContentDirectory(".");
+    std::filesystem::remove_all(folder_);
+  }
 
+  void WriteSoundList(const std::vector<std::string>& names) {
+    std::ofstream list(folder_ / "system" / "sounds.txt");
+    list << names.size() << "\r\n";
+    for (const std::string& name : names) list << name << "\r\n";
+  }
   // A sound list of 18 tones, each short with a silent tail so that every
   // repetition is its own burst.
   void InitWithTones() {
-    SoundSetup setup;
+    std::vector<std::string> names;
     for (int i = 0; i < 18; ++i) {
-      const std::string name = "s" + std::to_string(i) + ".wav";
-      WriteToneWav(folder_ / "sounds" / name, 600.0 + 50 * i, 0.4, 30, 30);
-      setup.soundNames.push_back(name);
+      names.push_back("s" + std::to_string(i) + ".wav");
+      WriteToneWav(folder_ / "sounds" / names.back(), 600.0 + 50 * i, 0.4, 30, 30);
     }
-    setup.resolvePath = [this](const std::string& p) { return Resolve(p); };
-    audio_.InitSound(setup);
+    WriteSoundList(names);
+    audio_.InitSound({});
     ASSERT_TRUE(audio_.device.IsOpen());
-  }
-  std::string Resolve(const std::string& contentPath) {
-    std::string p = contentPath;
-    std::replace(p.begin(), p.end(), '\\', '/');
-    resolved_.push_back(contentPath);
-    return (folder_ / p).string();
   }
   void WaitUntilQuiet() {
     ASSERT_TRUE(WaitFor([&] { return audio_.device.PlayingEffects() == 0; }, 10000));
@@ -54,19 +63,40 @@ class SoundBankTest : public ::testing::Test {
   }
 
   std::filesystem::path folder_, raw_;
-  std::vector<std::string> resolved_;
   GameAudio audio_;
 };
 
 TEST_F(SoundBankTest, PowerPickupIsHeardThreeTimesAndArmorFour) {
   InitWithTones();
   audio_.bank.soundEnabled = 1;
-  audio_.bank.Play(kSoundPowerPickup, 2, 0);
+  MatchSounds events(audio_.bank);
+  events.PlaySound(SoundEffect::kPowerPickup);
   WaitUntilQuiet();
   std::this_thread::sleep_for(std::chrono::milliseconds(150));  // a long silence
-  audio_.bank.Play(kSoundArmorPickup, 3, 0);
+  events.PlaySound(SoundEffect::kArmorPickup);
   WaitUntilQuiet();
-  EXPECT_EQ(GroupBursts(FinishBursts(), kGroupGap), (std::vector<int>{3, 4}));
+  std::this_thread::sleep_for(std::chrono::milliseconds(150));
+  events.PlaySound(SoundEffect::kPowerPickup);  // the count stays with the sound
+  WaitUntilQuiet();
+  EXPECT_EQ(GroupBursts(FinishBursts(), kGroupGap), (std::vector<int>{3, 4, 3}));
+}
+
+TEST_F(SoundBankTest, OwnShotsSoundFiveDecibelsLouderThanABots) {
+  InitWithTones();
+  audio_.bank.soundEnabled = 1;
+  for (SoundOrigin origin : {SoundOrigin::kLocalPlayer, SoundOrigin::kBot,
+                             SoundOrigin::kRemotePlayer}) {
+    audio_.bank.Play(SoundFor(SoundEffect::kFireRocket, origin));
+    WaitUntilQuiet();
+  }
+  const int channels = audio_.device.Format().channels;
+  audio_.ShutdownSound();
+  const std::vector<int16_t> out = ReadFirstChannel(raw_, channels);
+  const std::vector<Burst> shots = FindBursts(out, kQuiet, kBurstGap);
+  ASSERT_EQ(shots.size(), 3u);
+  const double own = Rms(out, shots[0].begin, shots[0].end);
+  EXPECT_NEAR(20.0 * std::log10(Rms(out, shots[1].begin, shots[1].end) / own), -5.0, 0.5);
+  EXPECT_NEAR(20.0 * std::log10(Rms(out, shots[2].begin, shots[2].end) / own), -5.0, 0.5);
 }
 
 TEST_F(SoundBankTest, NothingSoundsWhileDisabled) {
@@ -97,34 +127,36 @@ TEST_F(SoundBankTest, LoopsStopOnDeactivationAndComeBackOnReactivation) {
 TEST_F(SoundBankTest, ThreeHitsInOneFrameGiveOneHitSound) {
   InitWithTones();
   audio_.bank.soundEnabled = 1;
-  FrameSoundBudget hitBudget(1);
-  for (int frame = 0; frame < 2; ++frame) {
-    hitBudget.NewFrame();
-    for (int hit = 0; hit < 3; ++hit) {
-      if (hitBudget.Take()) audio_.bank.Play(kSoundHit, 0, 4);
-    }
-    WaitUntilQuiet();
-  }
-  EXPECT_EQ(audio_.bank.PlayCount(kSoundHit), 2);
-  EXPECT_EQ(FinishBursts().size(), 2u);
+  // The match's own per-frame budget, heard through the event interface.
+  MatchSounds events(audio_.bank);
+  GameRandom rng(7);
+  auto world = std::make_unique<MatchWorld>();
+  ManualClock clock;
+  FrameTimer timer(clock);
+  FrameContext ctx(rng, events, *world, timer);
+  auto state = std::make_unique<MatchState>();
+  for (int hit = 0; hit < 3; ++hit) PlayBudgetedHitSound(*state, SoundEffect::kHit, ctx);
+  PlayBudgetedHitSound(*state, SoundEffect::kExplosion, ctx);
+  WaitUntilQuiet();
+  EXPECT_EQ(audio_.bank.PlayCount(kSoundHit), 1);
+  EXPECT_EQ(audio_.bank.PlayCount(kSoundExplosion), 0);
+  EXPECT_EQ(FinishBursts().size(), 1u);
 }
 
 TEST_F(SoundBankTest, SoundListEntriesMapToIdsAndBadOnesStaySilent) {
-  WriteToneWav(folder_ / "sounds" / "good.wav", 700.0, 0.4, 30, 0);
+  std::filesystem::create_directories(folder_ / "sounds" / "fx");
+  WriteToneWav(folder_ / "sounds" / "fx" / "good.wav", 700.0, 0.4, 30, 0);
   std::ofstream(folder_ / "sounds" / "bad.wav") << "not a sound";
-  SoundSetup setup;
-  setup.soundNames = {"good.wav", "missing.wav", "", "bad.wav"};
-  for (int i = 0; i < 40; ++i) setup.soundNames.push_back("good.wav");
-  setup.resolvePath = [this](const std::string& p) { return Resolve(p); };
-  audio_.InitSound(setup);
+  std::vector<std::string> names = {"fx\\good.wav", "missing.wav", "", "bad.wav"};
+  for (int i = 4; i < kMaxSounds; ++i) names.push_back("fx\\good.wav");
+  WriteSoundList(names);
+  audio_.InitSound({});
   EXPECT_EQ(audio_.bank.soundCount(), kMaxSounds);
   EXPECT_TRUE(audio_.bank.Loaded(0));
   EXPECT_FALSE(audio_.bank.Loaded(1));
   EXPECT_FALSE(audio_.bank.Loaded(2));
   EXPECT_FALSE(audio_.bank.Loaded(3));
   EXPECT_TRUE(audio_.bank.Loaded(kMaxSounds - 1));
-  ASSERT_FALSE(resolved_.empty());
-  EXPECT_EQ(resolved_[0], "sounds\\good.wav");
 
   audio_.bank.soundEnabled = 1;
   for (int id : {1, 2, 3, kMaxSounds, -1}) audio_.bank.Play(id, 0, 0);
@@ -135,12 +167,13 @@ TEST_F(SoundBankTest, SoundListEntriesMapToIdsAndBadOnesStaySilent) {
   EXPECT_EQ(FinishBursts().size(), 1u);
 }
 
-TEST(SoundBankHeadless, CountsRequestsWithoutADevice) {
+TEST_F(SoundBankTest, HeadlessRunCountsRequestsWithoutADevice) {
+  WriteSoundList({"a.wav", "b.wav"});
   GameAudio audio;
   SoundSetup setup;
-  setup.soundNames = {"a.wav", "b.wav"};
   setup.openDevice = false;
   audio.InitSound(setup);
+  EXPECT_FALSE(audio.device.IsOpen());
   EXPECT_EQ(audio.bank.soundCount(), 2);
   audio.bank.soundEnabled = 1;
   audio.bank.Play(kSoundReload);
