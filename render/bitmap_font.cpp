@@ -82,7 +82,10 @@ HRESULT BitmapFont::CreateGlyphTexture(Device* dev) {
       int ty = y + raster->ascent() + g.top + gy;
       for (int gx = 0; gx < g.width; ++gx) {
         int tx = x + g.left + gx;
-        if (tx < 0 || ty < 0 || tx >= static_cast<int>(size) || ty >= static_cast<int>(size)) continue;
+        // Ink is kept inside the glyph's own cell, as GDI's opaque cells did,
+        // so an italic overhang never shows up at the edge of a neighbour.
+        if (tx < x || tx >= x + cx || ty < y || ty >= y + cy) continue;
+        if (tx >= static_cast<int>(size) || ty >= static_cast<int>(size)) continue;
         unsigned char& dst = cover[size_t(ty) * size + tx];
         dst = std::max(dst, g.coverage[size_t(gy) * g.width + gx]);
       }
