@@ -127,7 +127,9 @@ void MovePlayer(MatchState& state, FrameContext& ctx) {
     Vec3 request(0.0f, dy, 0.0f);
     Vec3 res = v.playerTile == -1 ? request
                                   : CollideAndSlide(v.pivot, request, ctx.Tile(v.playerTile), radii);
-    bool otherSign = (dy < 0.0f && res.y > 0.0f) || (dy > 0.0f && res.y < 0.0f);
+    // Signs as a sign test reads them: a blocked fall (y exactly 0) counts
+    // as the other sign, which is how landing re-arms the jump.
+    bool otherSign = (dy < 0.0f) != (res.y < 0.0f);
     if (IsStuckAnswer(res, request) || otherSign) {
       v.canJump = 1;
     } else if (v.pivot.y + res.y >= area.playerCeiling) {

@@ -1,0 +1,147 @@
+#include "sim/player.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "sim_fixture.h"
+#include "world/collision/mesh_builder.h"
+
+namespace halvex {
+namespace {
+
+class PlayerMove : public SimTest {
+ protected:
+  // One frame of keys and movement with the given input.
+  Vec3 Walk(const InputSnapshot& in, float ts = 1.0f) {
+    Vec3 before = view().pivot;
+    view().motion = Vec3(0);
+    FrameContext ctx = Ctx(ts);
+    MovementKeys(view(), in, ts);
+    MovePlayer(state(), ctx);
+    return view().pivot - before;
+  }
+};
+
+// Each collision query in open ground keeps back 0.001 x radius (0.014).
+constexpr float kKeptBack = 0.014f;
+
+TEST_F(PlayerMove, WalkingSpeedsStraightDiagonalAndLookingDown) {
+  InputSnapshot w;
+  w.Press(scancode::kW);
+  Vec3 d = Walk(w, 0.5f);
+  EXPECT_NEAR(d.z, 4.0f * 0.5f - kKeptBack, 1e-4f);
+  EXPECT_NEAR(d.x, 0.0f, 1e-5f);
+  InputSnapshot wd = w;
+  wd.Press(scancode::kD);
+  d = Walk(wd);
+  EXPECT_NEAR(std::hypot(d.x, d.z), 5.657f - kKeptBack, 1e-3f);
+  EXPECT_GT(d.x, 0.0f);  // D strafes toward +x when facing +z
+  // Tilt the view down by n counts: walking slows to 4 cos(angle).
+  InputSnapshot look;
+  look.lY = 200;
+  MouseLook(view(), look);
+  float angle = 200 * kMouseStep;
+  EXPECT_NEAR(view().pitch, -kPi / 2 - angle, 1e-5f);
+  d = Walk(w);
+  EXPECT_NEAR(std::hypot(d.x, d.z), 4.0f * std::cos(angle) - kKeptBack, 1e-3f);
+}
+
+TEST_F(PlayerMove, MouseTurnsAndPitchStopsAtLimits) {
+  InputSnapshot in;
+  in.lX = 100;
+  MouseLook(view(), in);
+  EXPECT_NEAR(view().yaw, kPi + 0.3835f, 1e-3f);
+  EXPECT_NEAR(view().lookDir.x, 4 * std::sin(0.3835f), 1e-3f);  // toward +x
+  EXPECT_NEAR(glm::length(view().lookDir), 4.0f, 1e-4f);
+  // Looking up as far as it goes: the check precedes the step, so the last
+  // step may pass -pi/8 by less than one step.
+  InputSnapshot up;
+  up.lY = -50;
+  for (int i = 0; i < 40; ++i) MouseLook(view(), up);
+  EXPECT_GE(view().pitch, -kPi / 8);
+  EXPECT_LT(view().pitch, -kPi / 8 + 50 * kMouseStep);
+  EXPECT_GT(view().lookDir.y, 0.0f);
+  InputSnapshot down;
+  down.lY = 50;
+  for (int i = 0; i < 80; ++i) MouseLook(view(), down);
+  EXPECT_LE(view().pitch, -7 * kPi / 8);
+  EXPECT_GT(view().pitch, -7 * kPi / 8 - 50 * kMouseStep);
+}
+
+TEST_F(PlayerMove, JumpNeedsLandingWithoutFlight) {
+  CollisionMeshData ground;
+  ground.AddGround(-500, 500, -500, 500, 0);
+  for (int t = 0; t < 16; ++t) world_.tiles[t] = ground.View();
+  view().jumpTimer = 0;
+  InputSnapshot right, none;
+  right.buttons[1] = 1;
+  auto frame = [&](const InputSnapshot& in) {
+    view().motion = Vec3(0);
+    JumpAndFlight(view(), in, 0.025f, false);
+    FrameContext ctx = Ctx(1.0f);
+    MovePlayer(state(), ctx);
+  };
+  frame(right);  // the drive starts with the next frame
+  frame(right);  // held: the jump is used up
+  EXPECT_EQ(view().canJump, 0);
+  frame(none);
+  int f = 0;
+  while (view().jumpTimer > 0 && f++ < 100) frame(none);
+  ASSERT_GT(view().pivot.y, 30.0f);  // in the air, the drive spent
+  frame(right);                      // a second press in the air does nothing
+  EXPECT_EQ(view().jumpTimer, 0.0f);
+  for (f = 0; f < 300 && !view().canJump; ++f) frame(none);
+  EXPECT_EQ(view().pivot.y, 15.0f);  // landed on the ground level
+  EXPECT_EQ(view().canJump, 1);      // the blocked fall re-armed the jump
+  frame(right);
+  EXPECT_GT(view().jumpTimer, 0.0f);
+}
+
+TEST_F(PlayerMove, FlightRisesUntilTheCeiling) {
+  view().jumpTimer = 0;
+  InputSnapshot right;
+  right.buttons[1] = 1;
+  for (int f = 0; f < 400; ++f) {
+    view().motion = Vec3(0);
+    JumpAndFlight(view(), right, 0.025f, true);
+    FrameContext ctx = Ctx(1.0f);
+    MovePlayer(state(), ctx);
+  }
+  EXPECT_LT(view().pivot.y, state().area.playerCeiling);
+  EXPECT_GT(view().pivot.y, state().area.playerCeiling - 6.0f);
+  EXPECT_EQ(view().canJump, 1);
+}
+
+TEST_F(PlayerMove, OutsideTilesNoCollisionButLimitsHold) {
+  state().area.playerLimitX = 540;
+  view().pivot = Vec3(520, 15, 0);
+  view().target = view().pivot + Vec3(50, 0, 0);
+  view().lookDir = Vec3(4, 0, 0);
+  InputSnapshot w;
+  w.Press(scancode::kW);
+  for (int f = 0; f < 20; ++f) Walk(w);
+  EXPECT_EQ(view().playerTile, -1);
+  EXPECT_LT(view().pivot.x, 540.0f);
+  EXPECT_GT(view().pivot.x, 535.0f);
+  // Off the tiles nothing holds the body up but the floor clamp.
+  state().area.playerFloor = -40;
+  for (int f = 0; f < 40; ++f) {
+    Walk(InputSnapshot{});
+    FloorClamp(state());
+  }
+  EXPECT_EQ(view().pivot.y, -40.0f);
+  EXPECT_FLOAT_EQ(view().target.y, -40.0f);
+}
+
+TEST_F(PlayerMove, GroundSnapPutsPivotAtFifteen) {
+  view().pivot.y = 15.7f;
+  view().target.y = 15.7f;
+  view().eye.y = 14.7f;
+  Walk(InputSnapshot{}, 0.01f);
+  EXPECT_EQ(view().pivot.y, 15.0f);
+  EXPECT_FLOAT_EQ(view().eye.y, 14.0f);
+}
+
+}  // namespace
+}  // namespace halvex
