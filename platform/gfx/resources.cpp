@@ -84,16 +84,12 @@ HRESULT BufferImpl<I>::Unlock() {
 }
 
 template <class I>
-HRESULT BufferImpl<I>::GetDesc(D3DVERTEXBUFFER_DESC* desc) {
+HRESULT BufferImpl<I>::GetDesc(Desc* desc) {
   if (!desc) return D3DERR_INVALIDCALL;
-  *desc = {D3DFORMAT(0), type_, usage, link.pool, static_cast<UINT>(bytes.size()), fvfOrFormat};
-  return S_OK;
-}
-
-template <class I>
-HRESULT BufferImpl<I>::GetDesc(D3DINDEXBUFFER_DESC* desc) {
-  if (!desc) return D3DERR_INVALIDCALL;
-  *desc = {D3DFORMAT(fvfOrFormat), type_, usage, link.pool, static_cast<UINT>(bytes.size())};
+  if constexpr (std::is_same_v<Desc, D3DVERTEXBUFFER_DESC>)
+    *desc = {D3DFORMAT(0), type_, usage, link.pool, static_cast<UINT>(bytes.size()), fvfOrFormat};
+  else
+    *desc = {D3DFORMAT(fvfOrFormat), type_, usage, link.pool, static_cast<UINT>(bytes.size())};
   return S_OK;
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <atomic>
+#include <type_traits>
 #include <vector>
 
 #include "platform/gfx/device.h"
@@ -58,8 +59,9 @@ class BufferImpl final : public Counted<Interface> {
   D3DRESOURCETYPE GetType() override { return type_; }
   HRESULT Lock(UINT offset, UINT size, BYTE** data, DWORD flags) override;
   HRESULT Unlock() override;
-  HRESULT GetDesc(D3DVERTEXBUFFER_DESC* desc);
-  HRESULT GetDesc(D3DINDEXBUFFER_DESC* desc);
+  using Desc = std::conditional_t<std::is_same_v<Interface, VertexBuffer>, D3DVERTEXBUFFER_DESC,
+                                  D3DINDEXBUFFER_DESC>;
+  HRESULT GetDesc(Desc* desc) override;
 
   ResourceLink link;
   std::vector<BYTE> bytes;
