@@ -66,6 +66,7 @@ class OptionsDialog {
   const std::vector<std::string>& areas() const { return areas_; }
   const std::string& title() const { return title_; }
   const std::string& statusText() const { return statusText_; }
+  const std::string& soundtrackPath() const { return settings_.soundtrackPath; }
   // The button that has the keyboard focus when the dialog opens.
   bool helpFocused() const { return settings_.firstRun; }
 

@@ -22,7 +22,6 @@ struct ShellFlags {
   std::atomic<int> initFailed{0};
   std::atomic<int> gameState{kGameStateLoading};
   std::atomic<int> wasSuspended{0};
-  std::atomic<int> soundEnabled{0};
   std::atomic<int> spectatorMode{0};
   std::atomic<int> savedSpectatorMode{0};
   std::atomic<int> keyCommandArmed{0};

@@ -22,10 +22,14 @@ class ShellHooks {
   virtual void ReleaseDevices() = 0;
   virtual void CloseSession() = 0;
   virtual void SendStatusMessage() = 0;
-  virtual void SendChatMessage(const std::string& line) = 0;
-  // The typed line after the chat commands ("/me", "/setvar"), as shown.
-  virtual std::string FormatChatLine(const std::string& typed) = 0;
+  // A line the player typed and sent: the match applies the chat commands
+  // ("/me", "/setvar"), shows it and, in multiplayer, sends it to the peers.
+  // It runs on the game thread, which owns the match state.
+  virtual void SubmitChatLine(const std::string& typed) = 0;
+  // A line received from a peer, shown as it is.
   virtual void PushMessageLine(const std::string& line) = 0;
+  // Whether sound effects may play.
+  virtual void SetSoundEnabled(bool enabled) = 0;
 };
 
 // FrameTimer commands.

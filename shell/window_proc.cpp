@@ -47,7 +47,7 @@ LResult HalvexApp::OnActivateApp(bool active) {
   if (!active) {
     if (suspendCount_ != 0) return 0;
     flags_.gameState = kGameStatePaused;
-    flags_.soundEnabled = 0;
+    hooks_.SetSoundEnabled(false);
     flags_.gameRunning = 0;
     hooks_.ReleaseInputDevices();
     hooks_.FrameTimer(kTimerStop);
@@ -65,7 +65,7 @@ LResult HalvexApp::OnActivateApp(bool active) {
   hooks_.FrameTimer(kTimerStart);
   hooks_.FrameTimer(kTimerReset);
   if (flags_.wasSuspended && !flags_.exitRequested) {
-    flags_.soundEnabled = 1;
+    hooks_.SetSoundEnabled(true);
     if (settings_.useSoundtrack) hooks_.RestartSoundtrack();
     hooks_.StartAmbientLoops();
   }
@@ -77,7 +77,7 @@ LResult HalvexApp::OnClose(Window& window) {
   RestorePriorities();
   ResumeGameThreadFully();
   hooks_.StopAllSound();
-  flags_.soundEnabled = 0;
+  hooks_.SetSoundEnabled(false);
   flags_.gameRunning = 1;
   flags_.appInactive = 0;
   if (!flags_.exitRequested) {
@@ -135,9 +135,7 @@ void HalvexApp::OnChar(Window& window, unsigned char ch) {
       flags_.chatOpen = 0;
       flags_.spectatorMode = flags_.savedSpectatorMode.load();
       flags_.chatActive = 0;
-      std::string line = hooks_.FormatChatLine(sent);
-      hooks_.PushMessageLine(line);
-      if (settings_.multiplayer) hooks_.SendChatMessage(line);
+      hooks_.SubmitChatLine(sent);
       hooks_.AcquireKeyboard();
       break;
     }

@@ -11,7 +11,8 @@ namespace halvex::test {
 struct RecordingHooks : ShellHooks {
   std::vector<std::string> calls;
   std::vector<std::string> pushedLines;
-  std::vector<std::string> sentChat;
+  std::vector<std::string> submitted;
+  bool soundEnabled = false;
 
   int Count(const std::string& name) const {
     int n = 0;
@@ -33,8 +34,8 @@ struct RecordingHooks : ShellHooks {
   void ReleaseDevices() override { calls.push_back("ReleaseDevices"); }
   void CloseSession() override { calls.push_back("CloseSession"); }
   void SendStatusMessage() override { calls.push_back("SendStatusMessage"); }
-  void SendChatMessage(const std::string& line) override { sentChat.push_back(line); }
-  std::string FormatChatLine(const std::string& typed) override { return "You: " + typed; }
+  void SubmitChatLine(const std::string& typed) override { submitted.push_back(typed); }
+  void SetSoundEnabled(bool enabled) override { soundEnabled = enabled; }
   void PushMessageLine(const std::string& line) override { pushedLines.push_back(line); }
 };
 

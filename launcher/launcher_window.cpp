@@ -1,0 +1,404 @@
+#include "launcher/launcher_window.h"
+
+#include <imgui.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "launcher/settings_store.h"
+#include "platform/desktop/desktop.h"
+#include "platform/window/message_box.h"
+
+namespace halvex {
+
+namespace {
+
+ImU32 Rgb(int r, int g, int b, int a = 255) { return IM_COL32(r, g, b, a); }
+
+void ApplyStyle() {
+  ImGuiStyle& style = ImGui::GetStyle();
+  ImGui::StyleColorsDark(&style);
+  style.WindowPadding = ImVec2(0, 0);
+  style.WindowRounding = 0;
+  style.FrameRounding = 3;
+  style.GrabRounding = 3;
+  style.FramePadding = ImVec2(6, 3);
+  style.FrameBorderSize = 1;
+  ImVec4* c = style.Colors;
+  c[ImGuiCol_WindowBg] = ImVec4(0.11f, 0.12f, 0.14f, 1);
+  c[ImGuiCol_Text] = ImVec4(0.92f, 0.90f, 0.86f, 1);
+  c[ImGuiCol_TextDisabled] = ImVec4(0.48f, 0.47f, 0.45f, 1);
+  c[ImGuiCol_Border] = ImVec4(0.36f, 0.30f, 0.22f, 1);
+  c[ImGuiCol_FrameBg] = ImVec4(0.17f, 0.18f, 0.20f, 1);
+  c[ImGuiCol_FrameBgHovered] = ImVec4(0.24f, 0.22f, 0.19f, 1);
+  c[ImGuiCol_FrameBgActive] = ImVec4(0.30f, 0.25f, 0.18f, 1);
+  c[ImGuiCol_Button] = ImVec4(0.33f, 0.25f, 0.15f, 1);
+  c[ImGuiCol_ButtonHovered] = ImVec4(0.52f, 0.38f, 0.20f, 1);
+  c[ImGuiCol_ButtonActive] = ImVec4(0.66f, 0.47f, 0.22f, 1);
+  c[ImGuiCol_CheckMark] = ImVec4(0.95f, 0.72f, 0.36f, 1);
+  c[ImGuiCol_SliderGrab] = ImVec4(0.80f, 0.58f, 0.28f, 1);
+  c[ImGuiCol_SliderGrabActive] = ImVec4(0.95f, 0.72f, 0.36f, 1);
+  c[ImGuiCol_Header] = ImVec4(0.33f, 0.25f, 0.15f, 1);
+  c[ImGuiCol_HeaderHovered] = ImVec4(0.52f, 0.38f, 0.20f, 1);
+  c[ImGuiCol_HeaderActive] = ImVec4(0.66f, 0.47f, 0.22f, 1);
+  c[ImGuiCol_PopupBg] = ImVec4(0.13f, 0.14f, 0.16f, 1);
+  c[ImGuiCol_NavHighlight] = ImVec4(0.95f, 0.72f, 0.36f, 1);
+}
+
+// A frame with a caption in its top border, like a dialog's group box.
+void GroupBox(const char* caption, ImVec2 min, ImVec2 max) {
+  ImDrawList* dl = ImGui::GetWindowDrawList();
+  const ImU32 line = Rgb(92, 76, 56);
+  const float textWidth = ImGui::CalcTextSize(caption).x;
+  const float y = min.y;
+  dl->AddLine(ImVec2(min.x, y), ImVec2(min.x + 8, y), line);
+  dl->AddLine(ImVec2(min.x + 14 + textWidth, y), ImVec2(max.x, y), line);
+  dl->AddLine(ImVec2(max.x, y), max, line);
+  dl->AddLine(ImVec2(min.x, max.y), max, line);
+  dl->AddLine(ImVec2(min.x, y), ImVec2(min.x, max.y), line);
+  dl->AddText(ImVec2(min.x + 11, y - 8), Rgb(235, 190, 120), caption);
+}
+
+void SetWindowToViewport() {
+  ImGui::SetNextWindowPos(ImVec2(0, 0));
+  ImGui::SetNextWindowSize(ImGui::GetIO().DisplaySize);
+}
+
+constexpr ImGuiWindowFlags kDialogFlags =
+    ImGuiWindowFlags_NoDecoration | ImGuiWindowFlags_NoMove | ImGuiWindowFlags_NoSavedSettings |
+    ImGuiWindowFlags_NoBringToFrontOnFocus;
+
+int DigitsOnly(ImGuiInputTextCallbackData* data) {
+  return (data->EventChar >= '0' && data->EventChar <= '9') ? 0 : 1;
+}
+
+// A drop-down list that may have no selection (-1).
+void ListBox(const char* id, int& selection, const std::vector<std::string>& items) {
+  const char* preview =
+      selection >= 0 && selection < static_cast<int>(items.size()) ? items[static_cast<std::size_t>(selection)].c_str() : "";
+  if (ImGui::BeginCombo(id, preview)) {
+    for (int i = 0; i < static_cast<int>(items.size()); ++i) {
+      bool chosen = i == selection;
+      if (ImGui::Selectable(items[static_cast<std::size_t>(i)].c_str(), chosen)) selection = i;
+      if (chosen) ImGui::SetItemDefaultFocus();
+    }
+    ImGui::EndCombo();
+  }
+}
+
+}  // namespace
+
+bool LauncherWindow::Start() {
+  if (!host_.Open(options_.title(), layout::kOptionsWidth, layout::kOptionsHeight)) return false;
+  ApplyStyle();
+  options_.Open();
+  host_.SetTitle(options_.title());
+  firstFrame_ = true;
+  result_.reset();
+  return true;
+}
+
+DialogResult LauncherWindow::Run() {
+  if (!Start()) return DialogResult::Left;
+  for (;;) {
+    if (auto r = Frame()) {
+      host_.Close();
+      return *r;
+    }
+  }
+}
+
+std::optional<DialogResult> LauncherWindow::Frame() {
+  if (!host_.BeginFrame()) {
+    ImGui::EndFrame();
+    if (!advancedOpen_) return options_.ClickExit();
+    // Closing the advanced dialog is returning without saving.
+    advancedOpen_ = false;
+    host_.Resize(layout::kOptionsWidth, layout::kOptionsHeight);
+    host_.SetTitle(options_.title());
+    host_.BeginFrame();
+  }
+  const ImVec2 mouse = ImGui::GetIO().MousePos;
+  if (ImGui::IsMousePosValid(&mouse)) {
+    if (advancedOpen_) {
+      advanced_.MouseMove(static_cast<int>(mouse.x), static_cast<int>(mouse.y));
+    } else {
+      options_.MouseMove(static_cast<int>(mouse.x), static_cast<int>(mouse.y));
+    }
+  }
+  if (advancedOpen_) {
+    DrawAdvanced();
+  } else {
+    DrawOptions();
+  }
+  host_.EndFrame();
+  firstFrame_ = false;
+  auto r = result_;
+  result_.reset();
+  return r;
+}
+
+bool LauncherWindow::RadioPair(const char* id, int x, int y, bool yes, bool enabled,
+                               bool& clickedYes) {
+  bool clicked = false;
+  ImGui::PushID(id);
+  if (!enabled) ImGui::BeginDisabled();
+  ImGui::SetCursorPos(ImVec2(static_cast<float>(x), static_cast<float>(y - 3)));
+  if (ImGui::RadioButton("Yes", yes)) {
+    clicked = true;
+    clickedYes = true;
+  }
+  ImGui::SetCursorPos(ImVec2(static_cast<float>(x + layout::kAdvancedRadioGap), static_cast<float>(y - 3)));
+  if (ImGui::RadioButton("No", !yes)) {
+    clicked = true;
+    clickedYes = false;
+  }
+  if (!enabled) ImGui::EndDisabled();
+  ImGui::PopID();
+  return clicked;
+}
+
+void LauncherWindow::DrawPicture() {
+  ImDrawList* dl = ImGui::GetWindowDrawList();
+  const ImVec2 a(8, 14), b(128, 338);
+  const float horizon = 214;
+  // Dusk sky over the sea.
+  dl->AddRectFilledMultiColor(a, ImVec2(b.x, horizon), Rgb(28, 36, 74), Rgb(28, 36, 74),
+                              Rgb(226, 128, 70), Rgb(226, 128, 70));
+  dl->AddCircleFilled(ImVec2(88, horizon - 22), 17, Rgb(255, 214, 140));
+  dl->AddCircleFilled(ImVec2(88, horizon - 22), 24, Rgb(255, 190, 110, 60));
+  dl->AddRectFilledMultiColor(ImVec2(a.x, horizon), b, Rgb(34, 74, 92), Rgb(34, 74, 92),
+                              Rgb(10, 26, 38), Rgb(10, 26, 38));
+  for (int i = 0; i < 7; ++i) {
+    float y = horizon + 8 + static_cast<float>(i * i) * 2.6f;
+    dl->AddLine(ImVec2(a.x + 6 + static_cast<float>(i * 3), y), ImVec2(b.x - 10 - static_cast<float>(i * 5), y),
+                Rgb(240, 160, 100, 70 - i * 8));
+  }
+  // The island citadel in silhouette.
+  const ImU32 stone = Rgb(22, 18, 24);
+  const ImVec2 island[] = {{8, 226}, {24, 212}, {50, 206}, {86, 207}, {112, 214}, {128, 226}};
+  dl->AddConvexPolyFilled(island, 6, stone);
+  dl->AddRectFilled(ImVec2(20, 176), ImVec2(34, 214), stone);
+  dl->AddRectFilled(ImVec2(98, 170), ImVec2(112, 214), stone);
+  dl->AddRectFilled(ImVec2(34, 192), ImVec2(98, 214), stone);
+  dl->AddRectFilled(ImVec2(58, 150), ImVec2(74, 192), stone);
+  dl->AddTriangleFilled(ImVec2(56, 150), ImVec2(76, 150), ImVec2(66, 132), stone);
+  for (int i = 0; i < 4; ++i) {
+    dl->AddRectFilled(ImVec2(20 + static_cast<float>(i * 4), 171), ImVec2(22 + static_cast<float>(i * 4), 176), stone);
+    dl->AddRectFilled(ImVec2(98 + static_cast<float>(i * 4), 165), ImVec2(100 + static_cast<float>(i * 4), 170), stone);
+  }
+  dl->AddRectFilled(ImVec2(64, 166), ImVec2(68, 174), Rgb(255, 200, 120));
+  // The name across the top of the sky.
+  ImFont* font = host_.display();
+  ImGui::PushFont(font);
+  const char* title = "HALVEX";
+  float tw = ImGui::CalcTextSize(title).x;
+  float scale = tw > 112 ? 112 / tw : 1.0f;
+  ImGui::SetWindowFontScale(scale);
+  tw = ImGui::CalcTextSize(title).x;
+  dl->AddText(font, font->FontSize * scale, ImVec2(68 - tw / 2 + 1, 34 + 1), Rgb(0, 0, 0, 160), title);
+  dl->AddText(font, font->FontSize * scale, ImVec2(68 - tw / 2, 34), Rgb(240, 196, 120), title);
+  ImGui::SetWindowFontScale(1.0f);
+  ImGui::PopFont();
+  dl->AddText(ImVec2(68 - ImGui::CalcTextSize("VARNHOLT").x / 2, 20), Rgb(230, 220, 200, 200),
+              "VARNHOLT");
+  const char* tag = "Free-For-All";
+  dl->AddText(ImVec2(68 - ImGui::CalcTextSize(tag).x / 2, 318), Rgb(200, 210, 220, 190), tag);
+  dl->AddRect(ImVec2(a.x - 1, a.y - 1), ImVec2(b.x + 1, b.y + 1), Rgb(0, 0, 0));
+  dl->AddRect(ImVec2(a.x - 2, a.y - 2), ImVec2(b.x + 2, b.y + 2), Rgb(92, 76, 56));
+}
+
+void LauncherWindow::DrawStatusBar(const std::string& text, int height) {
+  ImDrawList* dl = ImGui::GetWindowDrawList();
+  const float w = ImGui::GetIO().DisplaySize.x;
+  const float top = static_cast<float>(height - layout::kStatusHeight);
+  dl->AddRectFilled(ImVec2(0, top), ImVec2(w, static_cast<float>(height)), Rgb(24, 22, 20));
+  dl->AddLine(ImVec2(0, top), ImVec2(w, top), Rgb(92, 76, 56));
+  dl->PushClipRect(ImVec2(0, top), ImVec2(w - 4, static_cast<float>(height)));
+  dl->AddText(ImVec2(8, top + 4), Rgb(220, 210, 190), text.c_str());
+  dl->PopClipRect();
+}
+
+void LauncherWindow::DrawOptions() {
+  OptionsDialog::Controls& c = options_.controls();
+  SetWindowToViewport();
+  ImGui::Begin("##options", nullptr, kDialogFlags);
+  DrawPicture();
+  GroupBox("Select Your Options", ImVec2(134, 14), ImVec2(478, 338));
+
+  for (const OptionsRow& row : kOptionsRows) {
+    ImGui::SetCursorPos(ImVec2(kOptionsLabelLeft + 0.0f, static_cast<float>(row.top)));
+    ImGui::TextUnformatted(row.label);
+  }
+  const float controlWidth = layout::kControlRight - layout::kControlLeft;
+  auto at = [](int rowIndex, int x = layout::kControlLeft) {
+    ImGui::SetCursorPos(ImVec2(static_cast<float>(x), static_cast<float>(kOptionsRows[rowIndex].top - 3)));
+  };
+  auto atRadio = [](int rowIndex) { return kOptionsRows[rowIndex].top; };
+
+  at(0);
+  ImGui::SetNextItemWidth(controlWidth);
+  char name[kPlayerNameMax + 1] = {};
+  std::snprintf(name, sizeof name, "%s", c.nameBox.c_str());
+  if (ImGui::InputText("##name", name, sizeof name)) c.nameBox = name;
+
+  bool yes = false;
+  if (RadioPair("multi", layout::kControlLeft, atRadio(1), c.multiplayer, true, yes)) {
+    options_.ClickMultiplayer(yes);
+    host_.SetTitle(options_.title());
+  }
+  if (RadioPair("full", layout::kControlLeft, atRadio(2), c.fullscreen, true, yes)) {
+    options_.ClickFullscreen(yes);
+  }
+  if (RadioPair("sound", layout::kControlLeft, atRadio(3), c.soundtrack, true, yes)) {
+    options_.ClickSoundtrack(yes);
+  }
+  if (c.soundtrack && !options_.soundtrackPath().empty()) {
+    // Which file will play, clipped to the space left on the row.
+    const std::string& path = options_.soundtrackPath();
+    const char* file = path.c_str() + (path.find_last_of('/') == std::string::npos ? 0 : path.find_last_of('/') + 1);
+    ImDrawList* dl = ImGui::GetWindowDrawList();
+    ImVec2 origin = ImGui::GetWindowPos();
+    float left = origin.x + layout::kControlLeft + 118.0f;
+    float top = origin.y + static_cast<float>(atRadio(3));
+    dl->PushClipRect(ImVec2(left, top - 2), ImVec2(origin.x + layout::kControlRight, top + 16));
+    dl->AddText(ImVec2(left, top), ImGui::GetColorU32(ImGuiCol_TextDisabled), file);
+    dl->PopClipRect();
+  }
+  if (RadioPair("tnl", layout::kControlLeft, atRadio(4), c.hardwareTnL, c.hardwareTnLEnabled, yes)) {
+    options_.ClickHardwareTnL(yes);
+  }
+  if (RadioPair("soft", layout::kControlLeft, atRadio(5), c.softwareMode, true, yes)) {
+    options_.ClickSoftwareMode(yes);
+  }
+
+  at(6);
+  ImGui::SetNextItemWidth(controlWidth);
+  ListBox("##area", c.areaSelection, options_.areas());
+
+  at(7);
+  ImGui::SetNextItemWidth(60);
+  char bots[12] = {};
+  std::snprintf(bots, sizeof bots, "%s", c.botsBox.c_str());
+  if (ImGui::InputText("##bots", bots, sizeof bots, ImGuiInputTextFlags_CallbackCharFilter,
+                       DigitsOnly)) {
+    c.botsBox = bots;
+  }
+
+  static const std::vector<std::string> kDifficulties(std::begin(kDifficultyNames),
+                                                      std::end(kDifficultyNames));
+  static const std::vector<std::string> kResolutions(std::begin(kResolutionNames),
+                                                     std::end(kResolutionNames));
+  at(8);
+  ImGui::SetNextItemWidth(controlWidth);
+  ListBox("##difficulty", c.difficultySelection, kDifficulties);
+  at(9);
+  ImGui::SetNextItemWidth(controlWidth);
+  ListBox("##resolution", c.resolutionSelection, kResolutions);
+
+  at(10);
+  ImGui::SetNextItemWidth(controlWidth);
+  char address[64] = {};
+  std::snprintf(address, sizeof address, "%s", c.address.c_str());
+  ImGui::InputText("##address", address, sizeof address, ImGuiInputTextFlags_ReadOnly);
+
+  ImGui::SetCursorPos(ImVec2(layout::kBloodLeft - 34.0f, static_cast<float>(kOptionsRows[11].top)));
+  ImGui::TextDisabled("None");
+  ImGui::SetCursorPos(ImVec2(layout::kBloodLeft + layout::kBloodWidth + 4.0f, static_cast<float>(kOptionsRows[11].top)));
+  ImGui::TextDisabled("Tons");
+  ImGui::SetCursorPos(ImVec2(static_cast<float>(layout::kBloodLeft), static_cast<float>(layout::kBloodTop - 2)));
+  ImGui::SetNextItemWidth(layout::kBloodWidth);
+  ImGui::SliderInt("##blood", &c.blood, -1, 10);
+
+  const char* labels[4] = {"Start Game", "Advanced", "Get Help!", "Exit Game"};
+  for (int i = 0; i < 4; ++i) {
+    ImGui::SetCursorPos(ImVec2(static_cast<float>(layout::kButtonLeft[i]), static_cast<float>(layout::kButtonTop)));
+    bool pressed = ImGui::Button(labels[i], ImVec2(layout::kButtonWidth, layout::kButtonHeight));
+    bool focusHere = options_.helpFocused() ? i == 2 : i == 0;
+    if (firstFrame_ && focusHere) ImGui::SetItemDefaultFocus();
+    if (!pressed) continue;
+    switch (i) {
+      case 0:
+        if (options_.ClickStart() == DialogResult::Started) result_ = DialogResult::Started;
+        break;
+      case 1:
+        advanced_.Open();
+        advancedOpen_ = true;
+        host_.Resize(layout::kAdvancedWidth, layout::kAdvancedHeight);
+        host_.SetTitle(kAdvancedTitle);
+        break;
+      case 2:
+        options_.ClickGetHelp();
+        break;
+      default:
+        result_ = options_.ClickExit();
+        break;
+    }
+  }
+  DrawStatusBar(options_.statusText(), layout::kOptionsHeight);
+  ImGui::End();
+}
+
+void LauncherWindow::DrawAdvanced() {
+  SetWindowToViewport();
+  ImGui::Begin("##advanced", nullptr, kDialogFlags);
+  GroupBox("Select Your Options", ImVec2(8, 14), ImVec2(482, 258));
+  for (int i = 0; i < kAdvancedSwitchCount; ++i) {
+    const AdvancedSwitch& sw = kAdvancedSwitches[i];
+    const int column = sw.leftColumn ? 0 : 1;
+    const int y = kAdvancedBandTop + sw.band * kAdvancedBandStep;
+    ImGui::SetCursorPos(ImVec2(static_cast<float>(column == 0 ? kAdvancedLeftLabel[0] : kAdvancedRightLabel[0]), static_cast<float>(y)));
+    ImGui::TextUnformatted(sw.label);
+    bool yes = false;
+    if (RadioPair(sw.registryName, layout::kAdvancedRadioLeft[column], y, advanced_.yes(i), true, yes)) {
+      advanced_.Click(i, yes);
+    }
+  }
+  auto close = [&] {
+    advancedOpen_ = false;
+    host_.Resize(layout::kOptionsWidth, layout::kOptionsHeight);
+    host_.SetTitle(options_.title());
+  };
+  ImGui::SetCursorPos(ImVec2(static_cast<float>(layout::kAdvancedButtonLeft[0]), static_cast<float>(layout::kAdvancedButtonTop)));
+  if (ImGui::Button("Save New Settings", ImVec2(layout::kAdvancedButtonWidth, layout::kButtonHeight))) {
+    if (advanced_.ClickSave() == DialogResult::Started) close();
+  }
+  if (firstFrame_) ImGui::SetItemDefaultFocus();
+  ImGui::SetCursorPos(ImVec2(static_cast<float>(layout::kAdvancedButtonLeft[1]), static_cast<float>(layout::kAdvancedButtonTop)));
+  if (ImGui::Button("Return Without Saving", ImVec2(layout::kAdvancedButtonWidth, layout::kButtonHeight))) {
+    advanced_.ClickReturn();
+    close();
+  }
+  DrawStatusBar(advanced_.statusText(), layout::kAdvancedHeight);
+  ImGui::End();
+}
+
+// ----------------------------------------------------------------- services
+
+void DesktopLauncherServices::ShowMessage(const std::string& title, const std::string& text) {
+  platform::ShowMessageBox(title, text, platform::MessageBoxButtons::Ok,
+                           platform::MessageBoxAnswer::Ok);
+}
+
+bool DesktopLauncherServices::AskYesNo(const std::string& title, const std::string& text) {
+  return platform::ShowMessageBox(title, text, platform::MessageBoxButtons::YesNo,
+                                  platform::MessageBoxAnswer::No) == platform::MessageBoxAnswer::Yes;
+}
+
+std::optional<std::string> DesktopLauncherServices::PickSoundtrackFile() {
+  auto result = platform::PickExistingFile(
+      "Select Soundtrack File",
+      {{"Music Files (*.mp3;*.wav;*.mid;*.midi)", {"*.mp3", "*.wav", "*.mid", "*.midi"}},
+       {"All Files (*.*)", {"*"}}});
+  if (result.status == platform::PickerStatus::Chosen) return result.path;
+  if (result.status == platform::PickerStatus::Unavailable) {
+    std::fprintf(stderr, "halvex: no file picker on this desktop (zenity is missing)\n");
+  }
+  return std::nullopt;
+}
+
+void DesktopLauncherServices::OpenHelp() { platform::OpenDocument(helpFile_); }
+
+std::string DesktopLauncherServices::LocalAddress() { return platform::LocalIPv4Address(); }
+
+}  // namespace halvex

@@ -1,0 +1,84 @@
+// The launcher: the options dialog and the advanced dialog drawn with Dear
+// ImGui in their own window, before the game window exists.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "launcher/advanced_dialog.h"
+#include "launcher/options_dialog.h"
+#include "platform/imgui_host/imgui_host.h"
+
+namespace halvex {
+
+// Pixel layout of the two dialogs (client coordinates). The row labels sit
+// exactly on the bands that the status-bar tips react to.
+namespace layout {
+inline constexpr int kOptionsWidth = 484;
+inline constexpr int kOptionsHeight = 404;
+inline constexpr int kControlLeft = 262;
+inline constexpr int kControlRight = 468;
+inline constexpr int kButtonTop = 348;
+inline constexpr int kButtonHeight = 24;
+inline constexpr int kButtonLeft[4] = {136, 220, 304, 388};  // Start, Advanced, Help, Exit
+inline constexpr int kButtonWidth = 80;
+inline constexpr int kBloodLeft = 354;
+inline constexpr int kBloodTop = 299;
+inline constexpr int kBloodWidth = 90;
+
+inline constexpr int kAdvancedWidth = 490;
+inline constexpr int kAdvancedHeight = 334;
+inline constexpr int kAdvancedRadioLeft[2] = {150, 384};  // left, right column "Yes"
+inline constexpr int kAdvancedRadioGap = 48;               // "Yes" to "No"
+inline constexpr int kAdvancedButtonTop = 272;
+inline constexpr int kAdvancedButtonLeft[2] = {108, 250};  // Save, Return
+inline constexpr int kAdvancedButtonWidth = 134;
+inline constexpr int kStatusHeight = 22;
+}  // namespace layout
+
+class LauncherWindow {
+ public:
+  LauncherWindow(OptionsDialog& options, AdvancedDialog& advanced, platform::ImGuiHost& host)
+      : options_(options), advanced_(advanced), host_(host) {}
+
+  // Opens the dialog and runs it until the player starts or leaves.
+  DialogResult Run();
+
+  // For tests: run one frame at a time, with a hook before each frame.
+  bool Start();
+  std::optional<DialogResult> Frame();
+  bool advancedOpen() const { return advancedOpen_; }
+
+ private:
+  void DrawOptions();
+  void DrawAdvanced();
+  void DrawPicture();
+  void DrawStatusBar(const std::string& text, int height);
+  bool RadioPair(const char* id, int x, int y, bool yes, bool enabled, bool& clickedYes);
+
+  OptionsDialog& options_;
+  AdvancedDialog& advanced_;
+  platform::ImGuiHost& host_;
+  bool advancedOpen_ = false;
+  bool firstFrame_ = true;
+  std::optional<DialogResult> result_;
+};
+
+// LauncherServices on the real desktop: SDL message boxes, the desktop's
+// file picker, xdg-open for the help file, the interfaces' address.
+class DesktopLauncherServices : public LauncherServices {
+ public:
+  explicit DesktopLauncherServices(std::string helpFile) : helpFile_(std::move(helpFile)) {}
+  void ShowMessage(const std::string& title, const std::string& text) override;
+  bool AskYesNo(const std::string& title, const std::string& text) override;
+  std::optional<std::string> PickSoundtrackFile() override;
+  void OpenHelp() override;
+  std::string LocalAddress() override;
+
+ private:
+  std::string helpFile_;
+};
+
+}  // namespace halvex

@@ -1,0 +1,157 @@
+#include "shell/command_line.h"
+
+#include <cerrno>
+#include <cstdlib>
+
+namespace halvex {
+
+namespace {
+
+bool ParseLong(const std::string& text, long low, long high, long& out) {
+  if (text.empty()) return false;
+  char* end = nullptr;
+  errno = 0;
+  long v = std::strtol(text.c_str(), &end, 10);
+  if (errno != 0 || *end != '\0' || v < low || v > high) return false;
+  out = v;
+  return true;
+}
+
+bool ParseDouble(const std::string& text, double low, double high, double& out) {
+  if (text.empty()) return false;
+  char* end = nullptr;
+  errno = 0;
+  double v = std::strtod(text.c_str(), &end);
+  if (errno != 0 || *end != '\0' || !(v >= low && v <= high)) return false;
+  out = v;
+  return true;
+}
+
+}  // namespace
+
+const char* CommandLineHelp() {
+  return "usage: halvex [options]\n"
+         "With no options the launcher opens first, as usual.\n"
+         "  --skip-launcher       start at once with the stored settings\n"
+         "  --bots N              number of bots, 0..32 (this run only)\n"
+         "  --area NAME|INDEX     battle area from system/worlds.txt\n"
+         "  --difficulty 0..4     Easiest .. Hardest\n"
+         "  --resolution WxH      screen size, e.g. 1024x768\n"
+         "  --windowed            play in a window\n"
+         "  --fullscreen          play full screen\n"
+         "  --name TEXT           player name\n"
+         "  --config-dir DIR      where settings are kept (default $XDG_CONFIG_HOME)\n"
+         "  --content DIR         where the game's content is read from\n"
+         "  --seed N              random seed\n"
+         "  --frames N            end the match after N frames\n"
+         "  --seconds S           end the match after S seconds of match time\n"
+         "  --fixed-step MS       simulate every frame with this frame time\n"
+         "  --script FILE         scripted key and mouse input by frame number\n"
+         "  --shots N,N,...       take a screenshot at these frames\n"
+         "  --headless            no window, no sound device\n"
+         "  --timedemo            play the scripted run as fast as possible, print frame times\n"
+         "  --help                this text\n";
+}
+
+std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args,
+                                            std::string& error) {
+  CommandLine cl;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    auto value = [&]() -> std::optional<std::string> {
+      if (i + 1 >= args.size()) {
+        error = a + " needs a value";
+        return std::nullopt;
+      }
+      return args[++i];
+    };
+    auto bad = [&](const std::string& v) {
+      error = "bad value for " + a + ": \"" + v + "\"";
+      return std::nullopt;
+    };
+    long n = 0;
+    double d = 0;
+    if (a == "--skip-launcher") {
+      cl.skipLauncher = true;
+    } else if (a == "--windowed") {
+      cl.fullscreen = false;
+    } else if (a == "--fullscreen") {
+      cl.fullscreen = true;
+    } else if (a == "--headless") {
+      cl.headless = true;
+    } else if (a == "--timedemo") {
+      cl.timedemo = true;
+    } else if (a == "--help" || a == "-h") {
+      cl.help = true;
+    } else if (a == "--bots") {
+      auto v = value();
+      if (!v) return std::nullopt;
+      if (!ParseLong(*v, 0, 32, n)) return bad(*v);
+      cl.bots = static_cast<int>(n);
+    } else if (a == "--difficulty") {
+      auto v = value();
+      if (!v) return std::nullopt;
+      if (!ParseLong(*v, 0, 4, n)) return bad(*v);
+      cl.difficulty = static_cast<int>(n);
+    } else if (a == "--resolution") {
+      auto v = value();
+      if (!v) return std::nullopt;
+      auto x = v->find('x');
+      long w = 0, h = 0;
+      if (x == std::string::npos || !ParseLong(v->substr(0, x), 160, 16384, w) ||
+          !ParseLong(v->substr(x + 1), 120, 16384, h)) {
+        return bad(*v);
+      }
+      cl.width = static_cast<int>(w);
+      cl.height = static_cast<int>(h);
+    } else if (a == "--area" || a == "--name" || a == "--config-dir" || a == "--content" ||
+               a == "--script") {
+      auto v = value();
+      if (!v) return std::nullopt;
+      if (v->empty()) return bad(*v);
+      if (a == "--area") cl.area = *v;
+      if (a == "--name") cl.name = *v;
+      if (a == "--config-dir") cl.configDir = *v;
+      if (a == "--content") cl.contentDir = *v;
+      if (a == "--script") cl.script = *v;
+    } else if (a == "--seed") {
+      auto v = value();
+      if (!v) return std::nullopt;
+      if (!ParseLong(*v, 0, 0x7fffffffL, n)) return bad(*v);
+      cl.seed = static_cast<unsigned>(n);
+    } else if (a == "--frames") {
+      auto v = value();
+      if (!v) return std::nullopt;
+      if (!ParseLong(*v, 1, 0x7fffffffL, n)) return bad(*v);
+      cl.frames = n;
+    } else if (a == "--seconds") {
+      auto v = value();
+      if (!v) return std::nullopt;
+      if (!ParseDouble(*v, 0.001, 1e7, d)) return bad(*v);
+      cl.seconds = d;
+    } else if (a == "--fixed-step") {
+      auto v = value();
+      if (!v) return std::nullopt;
+      if (!ParseDouble(*v, 1.0, 125.0, d)) return bad(*v);
+      cl.fixedStepMs = d;
+    } else if (a == "--shots") {
+      auto v = value();
+      if (!v) return std::nullopt;
+      std::size_t start = 0;
+      while (start <= v->size()) {
+        auto comma = v->find(',', start);
+        std::string item = v->substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        if (!ParseLong(item, 0, 0x7fffffffL, n)) return bad(*v);
+        cl.shots.push_back(n);
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+      }
+    } else {
+      error = "unknown option " + a + " (try --help)";
+      return std::nullopt;
+    }
+  }
+  return cl;
+}
+
+}  // namespace halvex

@@ -1,0 +1,43 @@
+// Command-line options. With none the game behaves as designed: launcher
+// first, then the match. The options let tests, benchmarks and players skip
+// the launcher, override settings for one run and end a run by themselves.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace halvex {
+
+struct CommandLine {
+  bool skipLauncher = false;
+  std::optional<int> bots;
+  std::optional<std::string> area;  // name or list index
+  std::optional<int> difficulty;
+  std::optional<int> width, height;
+  std::optional<bool> fullscreen;
+  std::optional<std::string> name;
+  std::optional<std::string> configDir;
+  std::optional<std::string> contentDir;
+  std::optional<unsigned> seed;
+  std::optional<long> frames;
+  std::optional<double> seconds;
+  std::optional<double> fixedStepMs;
+  std::optional<std::string> script;
+  std::vector<long> shots;
+  bool headless = false;
+  bool timedemo = false;
+  bool help = false;
+
+  // Nobody is there to answer: boxes take their defaults, the intro moves on.
+  bool nonInteractive() const {
+    return frames || seconds || script || timedemo || headless;
+  }
+};
+
+// Parses argv; on a bad option returns nothing and sets error.
+std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args,
+                                            std::string& error);
+const char* CommandLineHelp();
+
+}  // namespace halvex

@@ -1,0 +1,193 @@
+#include "shell/entry_point.h"
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <strings.h>
+#include <thread>
+
+#include "content/data_files.h"
+#include "launcher/launcher_window.h"
+#include "launcher/settings_store.h"
+#include "platform/input/sdl_feed.h"
+#include "platform/paths/paths.h"
+#include "platform/registry/registry.h"
+#include "platform/thread/game_thread.h"
+#include "platform/window/message_box.h"
+#include "platform/window/window.h"
+#include "shell/game_services.h"
+#include "shell/game_thread_main.h"
+#include "shell/halvex_app.h"
+
+namespace halvex {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kMainWindowTitle = "Varnholt - Halvex : Standard";
+constexpr const char* kLoadingStatus = "Loading Game...Please Wait...";
+constexpr const char* kConnectingStatus = "Setting up Internet Connection...Please Wait...";
+
+std::string ExecutableDirectory(const std::string& argv0) {
+  std::error_code ec;
+  fs::path self = fs::read_symlink("/proc/self/exe", ec);
+  if (ec) self = fs::absolute(argv0, ec);
+  return self.parent_path().string();
+}
+
+// Runs the launcher; false when the player left it.
+bool RunLauncher(Settings& settings, platform::Registry& registry,
+                 const std::vector<std::string>& areas, const std::string& content) {
+  DesktopLauncherServices services((fs::path(content) / "Halvex2.html").string());
+  OptionsDialog options(settings, registry, services, areas);
+  AdvancedDialog advanced(settings, registry, services);
+  platform::ImGuiHost host;
+  LauncherWindow launcher(options, advanced, host);
+  return launcher.Run() == DialogResult::Started;
+}
+
+void ReadStoredSettings(Settings& settings, platform::Registry& registry,
+                        const std::vector<std::string>& areas) {
+  platform::RegistryKey main(registry, kMainKey);
+  ReadMainSettings(main, settings);
+  platform::RegistryKey advanced(registry, kAdvancedKey);
+  ReadAdvancedSettings(advanced, settings, /*dialogDefaults=*/false);
+  settings.botCount = std::clamp(settings.botCount, 0, kMaxBots);
+  DeriveAtStart(settings, areas);
+}
+
+int RunGame(Settings& settings, const CommandLine& cl) {
+  ShellFlags flags;
+  platform::Window window;
+  platform::WindowOptions options;
+  options.title = kMainWindowTitle;
+  options.fullscreen = settings.fullscreen;
+  options.width = settings.screenWidth;
+  options.height = settings.screenHeight;
+  options.headless = cl.headless;
+  if (!window.Create(options)) {
+    platform::ShowMessageBox(kInitFailedCaption, "The game window could not be opened.",
+                             platform::MessageBoxButtons::Ok, platform::MessageBoxAnswer::Ok);
+    return 1;
+  }
+  window.SetEventObserver([](const SDL_Event& e) { input::HandleEvent(e); });
+  window.SetStatusText(settings.multiplayer ? kConnectingStatus : kLoadingStatus);
+
+  platform::GameThread gameThread;
+  GameServices services(settings, cl, window, flags);
+  HalvexApp app(settings, flags, services, gameThread);
+  app.window = &window;
+  app.creationWidth = settings.screenWidth;
+  app.creationHeight = settings.screenHeight;
+  app.playerName = settings.playerName;
+  app.debugMode = settings.debugMode;
+  app.combatantCount = settings.botCount;
+
+  gameThread.Start([&] { return GameThreadMain(app, window, services); });
+  gameThread.SetPriority(settings.gameThreadPriority);
+  platform::SetProcessPriority(settings.processPriority);
+
+  int code = window.RunMessageLoop(
+      [&app](platform::Window& w, const platform::Message& m) { return app.WindowProc(w, m); });
+  // The game thread ends by itself once exitRequested is set; it posted the
+  // quit as its last act, or the second close tore everything down.
+  flags.exitRequested = 1;
+  gameThread.Join();
+  return code;
+}
+
+}  // namespace
+
+std::string LocateContent(const CommandLine& cl, const std::string& executablePath) {
+  if (cl.contentDir) {
+    std::string one = *cl.contentDir;
+    return paths::FindContentDirectory(&one, 1);
+  }
+  const std::string exeDir = ExecutableDirectory(executablePath);
+  const std::string candidates[] = {
+      fs::current_path().string(),
+      (fs::path(exeDir) / ".." / "content").lexically_normal().string(),
+      (fs::path(exeDir) / "content").string(),
+  };
+  return paths::FindContentDirectory(candidates, 3);
+}
+
+bool ApplyOverrides(const CommandLine& cl, const std::vector<std::string>& areas,
+                    Settings& settings, std::string& error) {
+  if (cl.name) settings.playerName = ClampText(*cl.name, kPlayerNameMax);
+  if (cl.fullscreen) settings.fullscreen = *cl.fullscreen;
+  if (cl.headless) settings.fullscreen = false;
+  if (cl.bots) settings.botCount = settings.multiplayer ? 0 : *cl.bots;
+  if (cl.difficulty) settings.difficultyIndex = *cl.difficulty;
+  if (cl.area) {
+    int found = -1;
+    for (std::size_t i = 0; i < areas.size(); ++i) {
+      if (strcasecmp(areas[i].c_str(), cl.area->c_str()) == 0) found = static_cast<int>(i);
+    }
+    if (found < 0 && !cl.area->empty() &&
+        cl.area->find_first_not_of("0123456789") == std::string::npos &&
+        std::stoul(cl.area->substr(0, 6)) < areas.size()) {
+      found = std::stoi(cl.area->substr(0, 6));
+    }
+    if (found < 0) {
+      error = "no battle area \"" + *cl.area + "\" in system/worlds.txt";
+      return false;
+    }
+    settings.areaIndex = found;
+  }
+  DeriveAtStart(settings, areas);
+  if (cl.width) {
+    settings.screenWidth = *cl.width;
+    settings.screenHeight = *cl.height;
+    settings.screenWidthF = static_cast<float>(*cl.width);
+    settings.screenHeightF = static_cast<float>(*cl.height);
+  }
+  return true;
+}
+
+int RunHalvex(const std::vector<std::string>& args, const std::string& executablePath) {
+  std::string error;
+  auto cl = ParseCommandLine(args, error);
+  if (!cl) {
+    std::fprintf(stderr, "halvex: %s\n", error.c_str());
+    return 2;
+  }
+  if (cl->help) {
+    std::fputs(CommandLineHelp(), stdout);
+    return 0;
+  }
+  platform::SetMessageBoxesInteractive(!cl->nonInteractive());
+
+  const std::string content = LocateContent(*cl, executablePath);
+  if (content.empty()) {
+    platform::ShowMessageBox("Varnholt - Halvex",
+                             "The game's content (system/worlds.txt) was not found. Build it with "
+                             "./setup.sh, or name its folder with --content DIR.",
+                             platform::MessageBoxButtons::Ok, platform::MessageBoxAnswer::Ok);
+    return 1;
+  }
+  paths::SetContentDirectory(content);
+
+  platform::Registry registry(cl->configDir ? platform::Registry::FileIn(*cl->configDir)
+                                            : platform::Registry::DefaultFile());
+  registry.Load();
+  Settings settings;
+  const std::vector<std::string> areas =
+      ReadWorldList(paths::Resolve("system\\worlds.txt")).areaNames;
+
+  if (!cl->skipLauncher && !cl->nonInteractive()) {
+    if (!RunLauncher(settings, registry, areas, content)) return 0;
+  } else {
+    ReadStoredSettings(settings, registry, areas);
+  }
+  if (!ApplyOverrides(*cl, areas, settings, error)) {
+    std::fprintf(stderr, "halvex: %s\n", error.c_str());
+    return 2;
+  }
+  return RunGame(settings, *cl);
+}
+
+}  // namespace halvex

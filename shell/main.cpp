@@ -1,0 +1,9 @@
+#include <string>
+#include <vector>
+
+#include "shell/entry_point.h"
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  return halvex::RunHalvex(args, argc > 0 ? argv[0] : "halvex");
+}

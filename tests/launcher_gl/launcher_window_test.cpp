@@ -1,0 +1,135 @@
+// Drives the real launcher window (ImGui over SDL + GL) with injected mouse
+// and keyboard input, and checks what it stores.
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "launcher/launcher_window.h"
+#include "launcher/settings_store.h"
+#include "tests/launcher/fake_services.h"
+
+namespace halvex {
+namespace {
+
+const std::vector<std::string> kAreas = {"Proving Grounds", "Sunken Citadel"};
+
+class LauncherWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    file_ = test::TempStore();
+    registry_ = std::make_unique<platform::Registry>(file_);
+    registry_->Load();
+    options_ = std::make_unique<OptionsDialog>(settings_, *registry_, services_, kAreas);
+    advanced_ = std::make_unique<AdvancedDialog>(settings_, *registry_, services_);
+    window_ = std::make_unique<LauncherWindow>(*options_, *advanced_, host_);
+    if (!window_->Start()) GTEST_SKIP() << "no display for the launcher window";
+    Frames(3);
+  }
+  void TearDown() override {
+    host_.Close();
+    std::filesystem::remove_all(file_.parent_path());
+  }
+
+  std::optional<DialogResult> Frames(int n) {
+    for (int i = 0; i < n; ++i) {
+      if (auto r = window_->Frame()) return r;
+    }
+    return std::nullopt;
+  }
+  // Clicks and lets ImGui see the press and the release on separate frames.
+  std::optional<DialogResult> Click(int x, int y) {
+    host_.InjectMouseMove(x, y);
+    if (auto r = Frames(2)) return r;
+    host_.InjectClick(x, y);
+    return Frames(4);
+  }
+  std::optional<DialogResult> ClickButton(int i) {
+    return Click(layout::kButtonLeft[i] + layout::kButtonWidth / 2,
+                 layout::kButtonTop + layout::kButtonHeight / 2);
+  }
+  void Screenshot(const std::string& name) {
+    const char* dir = std::getenv("HALVEX_BINARY_DIR");
+    std::filesystem::path out = std::filesystem::path(dir ? dir : ".") / "screens";
+    std::filesystem::create_directories(out);
+    host_.CaptureNextFrame((out / name).string());
+    Frames(1);
+    EXPECT_TRUE(host_.lastCaptureOk());
+  }
+  std::optional<std::string> Stored(const char* key, const char* name) const {
+    platform::Registry r(file_);
+    r.Load();
+    return r.Get(key, name);
+  }
+
+  std::filesystem::path file_;
+  Settings settings_;
+  test::FakeServices services_;
+  std::unique_ptr<platform::Registry> registry_;
+  std::unique_ptr<OptionsDialog> options_;
+  std::unique_ptr<AdvancedDialog> advanced_;
+  platform::ImGuiHost host_;
+  std::unique_ptr<LauncherWindow> window_;
+};
+
+TEST_F(LauncherWindowTest, FirstRunThenStartStoresTheMainValues) {
+  ASSERT_EQ(services_.messages.size(), 1u);
+  EXPECT_EQ(services_.messages[0], kWelcomeTitle);
+  // The tip of the row under the pointer shows in the status bar.
+  host_.InjectMouseMove(150, kOptionsRows[7].top + 5);
+  Frames(2);
+  EXPECT_EQ(options_->statusText(), kOptionsRows[7].tip);
+  Screenshot("launcher-options.png");
+
+  // Type 40 bots: select the box, clear it, type.
+  Click(layout::kControlLeft + 20, kOptionsRows[7].top + 4);
+  host_.InjectKey(SDLK_BACKSPACE, true);
+  Frames(2);
+  host_.InjectKey(SDLK_BACKSPACE, false);
+  host_.InjectText("4x0");  // the letter is refused by the digits-only box
+  Frames(3);
+  EXPECT_EQ(options_->controls().botsBox, "40");
+
+  auto result = ClickButton(0);
+  ASSERT_TRUE(result);
+  EXPECT_EQ(*result, DialogResult::Started);
+  EXPECT_EQ(settings_.botCount, 32);
+  EXPECT_EQ(Stored(kMainKey, "Number Bots"), "32");
+  EXPECT_EQ(Stored(kMainKey, "Name"), "Player 1");
+  EXPECT_EQ(Stored(kMainKey, "Resolution"), "3");
+  EXPECT_FALSE(Stored(kAdvancedKey, "Framerate"));
+}
+
+TEST_F(LauncherWindowTest, ExitStoresNothing) {
+  auto result = ClickButton(3);
+  ASSERT_TRUE(result);
+  EXPECT_EQ(*result, DialogResult::Left);
+  EXPECT_FALSE(std::filesystem::exists(file_));
+}
+
+TEST_F(LauncherWindowTest, AdvancedDialogAsksBeforeDebugModeAndSavesAll) {
+  EXPECT_FALSE(ClickButton(1));
+  ASSERT_TRUE(window_->advancedOpen());
+  Frames(2);
+  Screenshot("launcher-advanced.png");
+  // "Allow Debug Mode" is the sixth row of the right column: click its Yes.
+  const int debugRowY = kAdvancedBandTop + 5 * kAdvancedBandStep;
+  Click(layout::kAdvancedRadioLeft[1] + 6, debugRowY + 4);
+  services_.answer = false;
+  Click(layout::kAdvancedButtonLeft[0] + 40, layout::kAdvancedButtonTop + 10);
+  ASSERT_EQ(services_.questions.size(), 1u);
+  EXPECT_TRUE(window_->advancedOpen()) << "declining keeps the dialog open";
+  services_.answer = true;
+  Click(layout::kAdvancedButtonLeft[0] + 40, layout::kAdvancedButtonTop + 10);
+  EXPECT_FALSE(window_->advancedOpen());
+  EXPECT_TRUE(settings_.debugMode);
+  for (const AdvancedSwitch& sw : kAdvancedSwitches) {
+    EXPECT_TRUE(Stored(kAdvancedKey, sw.registryName)) << sw.registryName;
+  }
+  EXPECT_EQ(Stored(kAdvancedKey, "Debug Mode"), "1");
+  EXPECT_FALSE(Stored(kMainKey, "Name")) << "saving the advanced dialog stores only its values";
+}
+
+}  // namespace
+}  // namespace halvex
