@@ -18,7 +18,7 @@ namespace {
 struct LineBuffer {
   explicit LineBuffer(std::string_view line) {
     size_t n = std::min(line.size(), sizeof(text) - 1);
-    std::memcpy(text, line.data(), n);
+    if (n > 0) std::memcpy(text, line.data(), n);
     text[n] = '\0';
   }
   char text[kLineBufferSize];
@@ -241,7 +241,7 @@ MessageTables ParseMessageTables(std::string_view text, std::string_view fileNam
         line = line.substr(0, kMessageLineSize - 1);
       }
       auto& entry = table.lines[static_cast<size_t>(i)];
-      std::memcpy(entry.data(), line.data(), line.size());
+      if (!line.empty()) std::memcpy(entry.data(), line.data(), line.size());
       entry[line.size()] = '\0';
     });
   }

@@ -107,7 +107,7 @@ TEST_F(AreaCheckTest, SeededDefectsAreReportedWithFileAndLine) {
 // The generated default pack: clean, and a damaged copy is caught.
 TEST(GeneratedPack, TheDefaultPackChecksClean) {
   const char* binary = std::getenv("HALVEX_BINARY_DIR");
-  fs::path pack = binary ? fs::path(binary) / "content" : fs::path();
+  fs::path pack = binary ? fs::path(binary) / "bin" / "content" : fs::path();
   if (pack.empty() || !fs::exists(pack / "system" / "worlds.txt")) {
     GTEST_SKIP() << "the content pack has not been generated in this build";
   }
