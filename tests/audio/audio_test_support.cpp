@@ -74,7 +74,7 @@ void WriteToneWav(const std::filesystem::path& path, double hz, double amplitude
   WriteFile(path, out);
 }
 
-void WriteOrganMidi(const std::filesystem::path& path, int noteMs) {
+std::string OrganMidiBytes(int noteMs) {
   // 480 ticks per quarter at the default 120 beats per minute: 960 per second.
   const uint32_t noteTicks = static_cast<uint32_t>(noteMs) * 960 / 1000;
   std::string track;
@@ -92,7 +92,11 @@ void WriteOrganMidi(const std::filesystem::path& path, int noteMs) {
   out += "MTrk";
   PutBig32(out, static_cast<uint32_t>(track.size()));
   out += track;
-  WriteFile(path, out);
+  return out;
+}
+
+void WriteOrganMidi(const std::filesystem::path& path, int noteMs) {
+  WriteFile(path, OrganMidiBytes(noteMs));
 }
 
 void UseDiskAudio(const std::filesystem::path& rawFile, int delayMs) {

@@ -18,6 +18,7 @@ void WriteToneWav(const std::filesystem::path& path, double hz, double amplitude
                   int silenceMs);
 
 // Format 0 MIDI file: one organ note held for `noteMs`, then the end.
+std::string OrganMidiBytes(int noteMs);
 void WriteOrganMidi(const std::filesystem::path& path, int noteMs);
 
 // Sends SDL's audio output to `rawFile`, at `delayMs` of wall time per
