@@ -1,0 +1,109 @@
+// Runs the real halvex executable the way a player or a script would, and
+// checks its exit codes, its messages and what it leaves behind.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct ProcessRun {
+  int code = -1;
+  std::string output;  // stdout and stderr together
+};
+
+fs::path BinaryDir() {
+  const char* dir = std::getenv("HALVEX_BINARY_DIR");
+  return dir ? fs::path(dir) : fs::current_path();
+}
+
+ProcessRun Halvex(const std::string& args, const std::string& env = "") {
+  const fs::path exe = BinaryDir() / "bin" / "halvex";
+  std::string command = env + " timeout 60 " + exe.string() + " " + args + " 2>&1";
+  ProcessRun run;
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (!pipe) return run;
+  char buf[4096];
+  std::size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, pipe)) > 0) run.output.append(buf, n);
+  int status = ::pclose(pipe);
+  run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return run;
+}
+
+class HalvexE2E : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    config_ = fs::temp_directory_path() / ("halvex-e2e-" + std::to_string(::getpid()));
+    fs::remove_all(config_);
+    content_ = BinaryDir() / "bin" / "content";
+    ASSERT_TRUE(fs::exists(content_ / "system" / "worlds.txt")) << "content pack not built";
+  }
+  void TearDown() override { fs::remove_all(config_); }
+  std::string Common() const {
+    return "--config-dir " + config_.string() + " --content " + content_.string();
+  }
+  fs::path config_;
+  fs::path content_;
+};
+
+TEST_F(HalvexE2E, HelpAndBadOptions) {
+  ProcessRun help = Halvex("--help");
+  EXPECT_EQ(help.code, 0);
+  EXPECT_NE(help.output.find("--skip-launcher"), std::string::npos);
+
+  ProcessRun bad = Halvex("--bogus");
+  EXPECT_EQ(bad.code, 2);
+  EXPECT_NE(bad.output.find("unknown option --bogus"), std::string::npos);
+
+  EXPECT_EQ(Halvex("--bots 33 --headless").code, 2);
+  EXPECT_EQ(Halvex("--resolution 800by600 --headless").code, 2);
+  EXPECT_EQ(Halvex("--frames").code, 2);
+}
+
+TEST_F(HalvexE2E, HeadlessRunEndsCleanlyAndStoresNothing) {
+  ProcessRun run = Halvex("--headless --frames 5 --bots 3 " + Common(), "SDL_AUDIODRIVER=dummy");
+  EXPECT_EQ(run.code, 0) << run.output;
+  EXPECT_FALSE(fs::exists(config_ / "varnholt" / "halvex.conf"))
+      << "a run that skips the launcher must not store settings";
+}
+
+TEST_F(HalvexE2E, UnknownAreaAndMissingContentAreReported) {
+  ProcessRun area = Halvex("--headless --area Nowhere " + Common());
+  EXPECT_EQ(area.code, 2);
+  EXPECT_NE(area.output.find("Nowhere"), std::string::npos);
+
+  ProcessRun missing = Halvex("--headless --content " + (config_ / "none").string() + " --config-dir " +
+                       config_.string());
+  EXPECT_EQ(missing.code, 1);
+  EXPECT_NE(missing.output.find("system/worlds.txt"), std::string::npos) << missing.output;
+}
+
+TEST_F(HalvexE2E, StoredSettingsAreReadWhenTheLauncherIsSkipped) {
+  fs::create_directories(config_ / "varnholt");
+  // A corrupt store reads as defaults and is left as it was.
+  std::ofstream(config_ / "varnholt" / "halvex.conf") << "garbage without a key\n";
+  ProcessRun run = Halvex("--headless --frames 3 " + Common(), "SDL_AUDIODRIVER=dummy");
+  EXPECT_EQ(run.code, 0) << run.output;
+  EXPECT_NE(run.output.find("using defaults"), std::string::npos) << run.output;
+  std::ifstream in(config_ / "varnholt" / "halvex.conf");
+  std::string first;
+  std::getline(in, first);
+  EXPECT_EQ(first, "garbage without a key");
+}
+
+TEST_F(HalvexE2E, WindowedRunUnderTheDisplay) {
+  if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no display";
+  ProcessRun run = Halvex("--skip-launcher --windowed --resolution 640x480 --frames 5 " + Common(),
+                   "SDL_AUDIODRIVER=dummy");
+  EXPECT_EQ(run.code, 0) << run.output;
+}
+
+}  // namespace
