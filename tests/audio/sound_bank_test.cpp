@@ -167,6 +167,28 @@ TEST_F(SoundBankTest, SoundListEntriesMapToIdsAndBadOnesStaySilent) {
   EXPECT_EQ(FinishBursts().size(), 1u);
 }
 
+TEST_F(SoundBankTest, GameWindowAndNetworkThreadsPlayAtOnce) {
+  InitWithTones();
+  audio_.bank.soundEnabled = 1;
+  constexpr int kCalls = 300;
+  auto player = [&](int sound, int level) {
+    for (int i = 0; i < kCalls; ++i) audio_.bank.Play(sound, i % 3, level);
+  };
+  std::thread game(player, kSoundHit, 4);
+  std::thread window(player, kSoundLineFull, 2);
+  std::thread network(player, kSoundShotWeapon1, 4);
+  for (int i = 0; i < 50; ++i) audio_.StopAllSound();  // focus changes meanwhile
+  game.join();
+  window.join();
+  network.join();
+  EXPECT_EQ(audio_.bank.PlayCount(kSoundHit), kCalls);
+  EXPECT_EQ(audio_.bank.PlayCount(kSoundLineFull), kCalls);
+  EXPECT_EQ(audio_.bank.PlayCount(kSoundShotWeapon1), kCalls);
+  EXPECT_LE(audio_.device.PlayingEffects(), platform::SoundDevice::kMixChannels);
+  audio_.ShutdownSound();
+  EXPECT_EQ(audio_.device.PlayingEffects(), 0);
+}
+
 TEST_F(SoundBankTest, HeadlessRunCountsRequestsWithoutADevice) {
   WriteSoundList({"a.wav", "b.wav"});
   GameAudio audio;
