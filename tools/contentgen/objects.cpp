@@ -284,9 +284,13 @@ void Pickups(Pack& pack) {
 
   Mesh armor;  // drawn at (0.25, 0.5, 0.25): a breastplate about 5 units wide
   const uint32_t plate = armor.AddMaterial(Mat({1, 1, 1}, "armor.dds"));
-  AddSphere(armor, {0, 0, 0}, {10, 10, 5}, 12, 8, plate);
-  AddSphere(armor, {-8, 7, 0}, {4.5f, 3, 4.5f}, 8, 5, plate);
-  AddSphere(armor, {8, 7, 0}, {4.5f, 3, 4.5f}, 8, 5, plate);
+  AddTube(armor, {0, -9, 0}, {0, 7, 0}, 7.0f, 9.5f, 12, plate, true);
+  // flatten front to back; normals take the inverse scale
+  for (auto& p : armor.positions) p.z *= 0.55f;
+  for (auto& n : armor.normals) n = glm::normalize(glm::vec3(n.x, n.y, n.z / 0.55f));
+  AddSphere(armor, {-8.5f, 7, 0}, {4.5f, 2.5f, 4.0f}, 8, 5, plate);
+  AddSphere(armor, {8.5f, 7, 0}, {4.5f, 2.5f, 4.0f}, 8, 5, plate);
+  AddTube(armor, {0, 7, 0}, {0, 10, 0}, 3.0f, 3.2f, 8, plate, true);  // collar
   ToActorFrame(armor);
   WriteModel(pack, "armor", armor);
 }

@@ -304,9 +304,9 @@ void ModelTextures(Pack& pack) {
   pack.Write("textures/leaves.dds", EncodeDds(Paint(128, [](float u, float v) {
                int id = 0;
                const glm::vec2 c = TileCells(u, v, 6, 201, &id);
-               const float leaf = Smooth(0.42f, 0.3f, c.x);
+               const float leaf = Smooth(0.6f, 0.45f, c.x);
                const float tone = static_cast<float>(id % 13) / 13.0f;
-               return Rgb(glm::vec3(0.18f + 0.1f * tone, 0.45f + 0.2f * tone, 0.12f) * (0.7f + 0.5f * (0.42f - c.x)),
+               return Rgb(glm::vec3(0.18f + 0.1f * tone, 0.45f + 0.2f * tone, 0.12f) * (0.75f + 0.5f * (0.6f - c.x)),
                           leaf);
              })));
   pack.Write("textures/radioact.dds", EncodeDds(Paint(128, [](float u, float v) {
