@@ -5,6 +5,8 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -48,6 +50,20 @@ bool MidiFileIsPlayable(const std::string& path) {
   const std::streamsize got = f.gcount();
   if (got <= 0 || got == kMidiSizeLimit) return false;
   return IsPlayableMidi(reinterpret_cast<const uint8_t*>(bytes.data()), static_cast<size_t>(got));
+}
+
+// What the mixer will treat as MIDI: a MIDI file name extension, or the
+// MIDI or RIFF-MIDI signature.
+bool PlaysAsMidi(const std::string& path) {
+  const std::string ext = std::filesystem::path(path).extension().string();
+  for (const char* midiExt : {".mid", ".midi", ".kar", ".rmi"}) {
+    if (SDL_strcasecmp(ext.c_str(), midiExt) == 0) return true;
+  }
+  char magic[12] = {};
+  std::ifstream f(path, std::ios::binary);
+  f.read(magic, sizeof magic);
+  return std::memcmp(magic, "MThd", 4) == 0 ||
+         (std::memcmp(magic, "RIFF", 4) == 0 && std::memcmp(magic + 8, "RMID", 4) == 0);
 }
 
 bool FileReadable(const char* path) {
@@ -213,18 +229,23 @@ bool SoundDevice::OpenMusic(const std::string& path) {
   if (!open_) return false;
   HaltMusicQuietly();
   if (music_) Mix_FreeMusic(music_);
-  music_ = path.empty() ? nullptr : Mix_LoadMUS(path.c_str());
+  music_ = nullptr;
   musicPlays_ = 0;
-  if (music_ && Mix_GetMusicType(music_) == MUS_MID) {
-    if (MidiFileIsPlayable(path)) {
-      musicPlays_ = kMidiPlays;
-    } else {
-      Mix_FreeMusic(music_);
-      music_ = nullptr;
-    }
-  }
   musicRunning_ = musicStarted_ = false;
   musicEndEvents_ = 0;
+  // The synthesizer loads its whole soundfont before it looks at the file,
+  // so a file that will be played as MIDI is checked first.
+  const bool midi = PlaysAsMidi(path);
+  if (path.empty() || (midi && !MidiFileIsPlayable(path))) return false;
+  music_ = Mix_LoadMUS(path.c_str());
+  if (music_ && Mix_GetMusicType(music_) == MUS_MID) {
+    if (!midi) {  // a kind of MIDI file the check above did not recognise
+      Mix_FreeMusic(music_);
+      music_ = nullptr;
+      return false;
+    }
+    musicPlays_ = kMidiPlays;
+  }
   return music_ != nullptr;
 }
 
