@@ -36,6 +36,10 @@ inline DWORD FloatBits(float f) {
   return d;
 }
 
+inline size_t FormatBytes(D3DFORMAT f) {
+  return f == D3DFMT_A8R8G8B8 || f == D3DFMT_X8R8G8B8 ? 4 : 2;
+}
+
 struct PosNormal {
   float x, y, z, nx, ny, nz;
 };

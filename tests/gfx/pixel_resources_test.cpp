@@ -1,0 +1,133 @@
+// Buffers, indexed drawing, texture formats and levels, and a reset on GL.
+#include "tests/gfx/gl_fixture.h"
+
+namespace halvex::gfx::test {
+namespace {
+
+using ResourceTest = GlDeviceTest;
+
+TEST_F(ResourceTest, BufferedAndIndexedDrawingHonourStartAndBaseVertex) {
+  dev_->SetRenderState(D3DRS_LIGHTING, FALSE);
+  PosColor quads[8] = {{-1, 1, 0.5f, 0xFFFF0000}, {0, 1, 0.5f, 0xFFFF0000}, {-1, 0, 0.5f, 0xFFFF0000},
+                       {0, 0, 0.5f, 0xFFFF0000},  {0, 0, 0.5f, 0xFF00FF00}, {1, 0, 0.5f, 0xFF00FF00},
+                       {0, -1, 0.5f, 0xFF00FF00}, {1, -1, 0.5f, 0xFF00FF00}};
+  VertexBuffer* vb = nullptr;
+  ASSERT_EQ(dev_->CreateVertexBuffer(sizeof quads, D3DUSAGE_WRITEONLY, D3DFVF_XYZ | D3DFVF_DIFFUSE,
+                                     D3DPOOL_MANAGED, &vb),
+            S_OK);
+  BYTE* data = nullptr;
+  vb->Lock(0, 0, &data, 0);
+  std::memcpy(data, quads, sizeof quads);
+  vb->Unlock();
+  IndexBuffer* ib = nullptr;
+  ASSERT_EQ(dev_->CreateIndexBuffer(12, 0, D3DFMT_INDEX16, D3DPOOL_MANAGED, &ib), S_OK);
+  const WORD idx[6] = {0, 1, 2, 2, 1, 3};
+  ib->Lock(0, 0, &data, 0);
+  std::memcpy(data, idx, sizeof idx);
+  ib->Unlock();
+  dev_->SetVertexShader(D3DFVF_XYZ | D3DFVF_DIFFUSE);
+  dev_->SetStreamSource(0, vb, sizeof(PosColor));
+  dev_->SetIndices(ib, 4);  // the second quad
+  ASSERT_EQ(dev_->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 4, 0, 2), S_OK);
+  EXPECT_TRUE(Near(Pixel(48, 48), {0, 255, 0, 0}, 1));
+  EXPECT_TRUE(Near(Pixel(16, 16), {0, 0, 0, 0}, 1));
+  ASSERT_EQ(dev_->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2), S_OK);
+  EXPECT_TRUE(Near(Pixel(16, 16), {255, 0, 0, 0}, 1));
+  // Rewriting the buffer shows on the next draw.
+  vb->Lock(0, 0, &data, D3DLOCK_DISCARD);
+  for (auto& v : quads) v.c = 0xFF0000FF;
+  std::memcpy(data, quads, sizeof quads);
+  vb->Unlock();
+  dev_->DrawPrimitive(D3DPT_TRIANGLESTRIP, 4, 2);
+  EXPECT_TRUE(Near(Pixel(48, 48), {0, 0, 255, 0}, 1));
+  dev_->SetStreamSource(0, nullptr, 0);
+  dev_->SetIndices(nullptr, 0);
+  ib->Release();
+  vb->Release();
+}
+
+struct FormatCase {
+  D3DFORMAT format;
+  std::uint32_t texel;  // in the format's own bits
+  Rgba expected;
+};
+class TextureFormatTest : public GlDeviceTest, public ::testing::WithParamInterface<FormatCase> {};
+
+TEST_P(TextureFormatTest, TexelsDecodeAsDirect3DLaysThemOut) {
+  Texture* t = nullptr;
+  ASSERT_EQ(dev_->CreateTexture(1, 1, 1, 0, GetParam().format, D3DPOOL_MANAGED, &t), S_OK);
+  D3DLOCKED_RECT lr{};
+  t->LockRect(0, &lr, nullptr, 0);
+  std::memcpy(lr.pBits, &GetParam().texel, FormatBytes(GetParam().format));
+  t->UnlockRect(0);
+  dev_->SetTexture(0, t);
+  dev_->SetRenderState(D3DRS_LIGHTING, FALSE);
+  DrawColorQuad(0xFFFFFFFF);
+  EXPECT_TRUE(Near(Pixel(32, 32), GetParam().expected, 2, true));
+  t->Release();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Formats, TextureFormatTest,
+    ::testing::Values(FormatCase{D3DFMT_A8R8G8B8, 0x80FF4020, {255, 64, 32, 128}},
+                      FormatCase{D3DFMT_X8R8G8B8, 0x00FF4020, {255, 64, 32, 255}},
+                      FormatCase{D3DFMT_R5G6B5, 0xF81F, {255, 0, 255, 255}},
+                      FormatCase{D3DFMT_A4R4G4B4, 0x8F0F, {255, 0, 255, 136}},
+                      FormatCase{D3DFMT_A1R5G5B5, 0x7C00, {255, 0, 0, 0}}));
+
+TEST_F(ResourceTest, MipLevelsAreSampledWhenMinified) {
+  Texture* t = nullptr;
+  ASSERT_EQ(dev_->CreateTexture(4, 4, 2, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &t), S_OK);
+  ASSERT_EQ(t->GetLevelCount(), 2u);
+  for (UINT level = 0; level < 2; ++level) {
+    D3DLOCKED_RECT lr{};
+    t->LockRect(level, &lr, nullptr, 0);
+    UINT side = 4 >> level;
+    for (UINT y = 0; y < side; ++y)
+      for (UINT x = 0; x < side; ++x)
+        reinterpret_cast<D3DCOLOR*>(static_cast<BYTE*>(lr.pBits) + y * lr.Pitch)[x] =
+            level == 0 ? 0xFFFF0000 : 0xFF00FF00;
+    t->UnlockRect(level);
+  }
+  dev_->SetTexture(0, t);
+  dev_->SetRenderState(D3DRS_LIGHTING, FALSE);
+  dev_->SetTextureStageState(0, D3DTSS_MIPFILTER, D3DTEXF_POINT);
+  RhwColorTex v[4] = {{-0.5f, -0.5f, 0.5f, 1, 0xFFFFFFFF, 0, 0}, {1.5f, -0.5f, 0.5f, 1, 0xFFFFFFFF, 1, 0},
+                      {-0.5f, 1.5f, 0.5f, 1, 0xFFFFFFFF, 0, 1}, {1.5f, 1.5f, 0.5f, 1, 0xFFFFFFFF, 1, 1}};
+  dev_->SetVertexShader(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1);
+  dev_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof v[0]);
+  EXPECT_TRUE(Near(Pixel(0, 0), {0, 255, 0, 0}, 1)) << "a 4x4 texture on 2x2 pixels reads level 1";
+  dev_->SetTextureStageState(0, D3DTSS_MIPFILTER, D3DTEXF_NONE);
+  dev_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof v[0]);
+  EXPECT_TRUE(Near(Pixel(0, 0), {255, 0, 0, 0}, 1));
+  t->Release();
+}
+
+TEST_F(ResourceTest, ResetKeepsManagedTexturesAndTakesTheNewSize) {
+  Texture* t = MakeTexture(1, 1, {0xFF00FF00});
+  dev_->SetRenderState(D3DRS_LIGHTING, FALSE);
+  dev_->SimulateDeviceLost();
+  EXPECT_EQ(dev_->TestCooperativeLevel(), D3DERR_DEVICENOTRESET);
+  white_->Release();
+  white_ = nullptr;
+  D3DPRESENT_PARAMETERS pp = params_;
+  pp.BackBufferWidth = pp.BackBufferHeight = 32;
+  ASSERT_EQ(dev_->Reset(&pp), S_OK);
+  D3DVIEWPORT8 vp{};
+  dev_->GetViewport(&vp);
+  EXPECT_EQ(vp.Width, 32u);
+  dev_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+  dev_->SetRenderState(D3DRS_LIGHTING, FALSE);  // the reset brought the defaults back
+  dev_->SetTexture(0, t);
+  DrawColorQuad(0xFFFFFFFF, -1, -1, 0, 1);
+  std::vector<D3DCOLOR> px;
+  UINT w = 0, h = 0;
+  ASSERT_EQ(ReadBackPixels(dev_, &px, &w, &h), S_OK);
+  EXPECT_EQ(w, 32u);
+  EXPECT_TRUE(Near(Unpack(px[16 * 32 + 8]), {0, 255, 0, 0}, 1));
+  EXPECT_TRUE(Near(Unpack(px[16 * 32 + 24]), {0, 0, 0, 0}, 1));
+  t->Release();
+}
+
+}  // namespace
+}  // namespace halvex::gfx::test
