@@ -113,7 +113,8 @@ void ImGuiHost::Close() {
   if (window_) {
     SDL_DestroyWindow(window_);
     window_ = nullptr;
-    SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
+    // The video subsystem stays up: the game window follows at once, and
+    // shutting it down would unload the GL driver and reload it right after.
   }
 }
 
