@@ -29,7 +29,7 @@ TEST_F(FastPath, AgreesWithReferenceOnRandomQueries) {
   std::uniform_real_distribution<float> unit(0.0f, 1.0f);
   const float radii[3] = {14.0f, 10.0f, 2.75f};
   int stuck = 0, slid = 0, mismatches = 0;
-  constexpr int kPerTile = 3000;
+  constexpr int kPerTile = 2000;
   for (int t = 0; t < kSyntheticTileCount; ++t) {
     const CollisionMeshData& mesh = (*tiles_)[t];
     float x0 = (t % 4) * 250.0f - 500.0f, z0 = 250.0f - (t / 4) * 250.0f;
