@@ -153,6 +153,8 @@ GlDevice::GlDevice(SDL_Window* window, const D3DPRESENT_PARAMETERS& params, DWOR
   glGenVertexArrays(1, &vao_);
   glBindVertexArray(vao_);
   glGenBuffers(1, &streamVbo_);
+  glBindBuffer(GL_ARRAY_BUFFER, streamVbo_);
+  glBufferData(GL_ARRAY_BUFFER, kStreamBytes, nullptr, GL_STREAM_DRAW);
   glGenBuffers(1, &streamIbo_);
   glGenSamplers(kMaxTextureStages, samplers_);
   for (DWORD s = 0; s < kMaxTextureStages; ++s) glBindSampler(s, samplers_[s]);
@@ -386,29 +388,45 @@ void GlDevice::UploadUniforms(GlProgram& p, const DeviceState& s) {
 }
 
 void GlDevice::BindVertices(const DrawRequest& r) {
-  const void* base;
   if (r.vertexBuffer) {
     if (r.vertexBuffer->link.dirty || !r.vertexBuffer->link.glName)
       UploadBuffer(r.vertexBuffer->link, r.vertexBuffer->bytes, GL_ARRAY_BUFFER);
     glBindBuffer(GL_ARRAY_BUFFER, r.vertexBuffer->link.glName);
     cache_.arrayBuffer = r.vertexBuffer->link.glName;
-    base = nullptr;  // attributes start at the buffer's first vertex
+    // attributes start at the buffer's first vertex
   } else {
+    // Vertices from memory go into a ring: appended without waiting for
+    // draws still reading earlier parts, orphaned only when it wraps.
+    GLsizeiptr bytes = GLsizeiptr(r.vertexCount) * r.stride;
     glBindBuffer(GL_ARRAY_BUFFER, streamVbo_);
     cache_.arrayBuffer = streamVbo_;
-    GLsizeiptr bytes = GLsizeiptr(r.vertexCount) * r.stride;
-    glBufferData(GL_ARRAY_BUFFER, bytes, nullptr, GL_STREAM_DRAW);  // orphan the previous data
-    glBufferSubData(GL_ARRAY_BUFFER, 0, bytes, r.vertices);
-    base = nullptr;
-    cache_.attribBase = nullptr;
-    cache_.attribFvf = ~0u;  // the stream buffer's contents changed under the same pointers
+    if (bytes > kStreamBytes) {
+      glBufferData(GL_ARRAY_BUFFER, bytes, r.vertices, GL_STREAM_DRAW);
+      streamOffset_ = kStreamBytes;  // the next small draw starts a fresh ring
+      streamBase_ = 0;
+    } else {
+      GLsizeiptr offset = (streamOffset_ + r.stride - 1) / r.stride * r.stride;
+      GLbitfield access = GL_MAP_WRITE_BIT | GL_MAP_UNSYNCHRONIZED_BIT | GL_MAP_INVALIDATE_RANGE_BIT;
+      if (offset + bytes > kStreamBytes) {
+        glBufferData(GL_ARRAY_BUFFER, kStreamBytes, nullptr, GL_STREAM_DRAW);
+        offset = 0;
+      }
+      void* dst = glMapBufferRange(GL_ARRAY_BUFFER, offset, bytes, access);
+      if (dst) {
+        std::memcpy(dst, r.vertices, size_t(bytes));
+        glUnmapBuffer(GL_ARRAY_BUFFER);
+      }
+      streamOffset_ = offset + bytes;
+      streamBase_ = offset / r.stride;
+    }
   }
+  // Attribute pointers remember the buffer bound when they were set.
   if (!bypassCache && cache_.attribFvf == r.fvf && cache_.attribStride == r.stride &&
-      cache_.attribBase == base && r.vertexBuffer)
+      cache_.attribBuffer == cache_.arrayBuffer)
     return;
   cache_.attribFvf = r.fvf;
   cache_.attribStride = r.stride;
-  cache_.attribBase = base;
+  cache_.attribBuffer = cache_.arrayBuffer;
   auto attrib = [&](GLuint loc, GLint size, GLenum type, bool norm, std::uintptr_t offset) {
     glEnableVertexAttribArray(loc);
     glVertexAttribPointer(loc, size, type, norm ? GL_TRUE : GL_FALSE, static_cast<GLsizei>(r.stride),
@@ -483,7 +501,7 @@ void GlDevice::BackendDraw(const DrawRequest& r) {
   BindVertices(r);
   GLenum mode = PrimitiveMode(r.type);
   if (!r.indices) {
-    GLint first = r.vertexBuffer ? static_cast<GLint>(r.vertexOffset / r.stride) : 0;
+    GLint first = r.vertexBuffer ? static_cast<GLint>(r.vertexOffset / r.stride) : static_cast<GLint>(streamBase_);
     glDrawArrays(mode, first, static_cast<GLsizei>(r.vertexCount));
     return;
   }

@@ -29,7 +29,7 @@ struct GlCache {
   unsigned textures[kMaxTextureStages] = {~0u, ~0u};
   std::string samplerKeys[kMaxTextureStages];
   DWORD attribFvf = ~0u, attribStride = ~0u;
-  const void* attribBase = reinterpret_cast<const void*>(~std::uintptr_t{0});
+  unsigned attribBuffer = ~0u;
   D3DVIEWPORT8 viewport{~0u, ~0u, ~0u, ~0u, -1.0f, -1.0f};
   bool valid = false;
 };
@@ -87,7 +87,10 @@ class GlDevice final : public DeviceBase {
 
   GlCache cache_;
   std::map<std::string, GlProgram> programs_;
+  static constexpr long kStreamBytes = 4 << 20;
   unsigned vao_ = 0, streamVbo_ = 0, streamIbo_ = 0;
+  long streamOffset_ = 0;      // next free byte of the stream ring
+  unsigned streamBase_ = 0;    // first vertex of the last stream draw
   unsigned whiteTexture_ = 0;
   unsigned samplers_[kMaxTextureStages] = {};
 
