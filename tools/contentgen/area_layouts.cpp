@@ -97,6 +97,7 @@ AreaLayout SunkenCitadel() {
   AddFourWays(a.slabs, Deck(-60, 230, 60, 245, 34, 42, kTrim, kSandstone));    // arch
   AddFourWays(a.slabs, Block(160, -25, 180, 25, 22, kTrim, kMetal));           // plaza cover
   AddFourWays(a.slabs, Block(-215, 150, -195, 215, 26, kTrim, kSandstone));    // ruined stubs
+  AddFourWays(a.slabs, Block(280, 60, 300, 140, 24, kTrim, kStone));           // cover in the grass
   for (float x : {-1.0f, 1.0f})
     for (float z : {-1.0f, 1.0f})
       a.pools.push_back({{x < 0 ? -187.5f : 93.75f, z < 0 ? -187.5f : 93.75f},
@@ -105,7 +106,7 @@ AreaLayout SunkenCitadel() {
     const float r = std::max(std::fabs(x), std::fabs(z));
     if (r < 230) return std::hypot(x, z) < 70 ? kTrim : kPaving;
     if (std::fabs(x) < 35 || std::fabs(z) < 35) return kCobble;
-    if (r > 455) return kSand;
+    if (r > 365) return kSand;
     return kGrass;
   };
   a.options = {{-80, 15, -80}, {80, 20, 80}, 475, 130, 475, 560, -5, 450, 560, 1, 1};
