@@ -12,6 +12,9 @@
 #include <vector>
 
 #include "content/data_files.h"
+#include "platform/paths/paths.h"
+#include "world/collision/collision_grid.h"
+#include "world/tiles/tiles.h"
 #include "sim/headless.h"
 #include "sim/invariants.h"
 #include "sim/match_setup.h"
@@ -29,15 +32,15 @@ const char kUsage[] =
     "  --frame-times FILE recorded frame times (ms, one a line), used in turn\n"
     "  --seed N           random seed (default 1)\n"
     "  --script FILE      scripted player input (frame, event)\n"
-    "  --content DIR      content pack: reads the area's options and pickups and\n"
-    "                     system/messages.txt (collision stays synthetic)\n"
+    "  --content DIR      content pack: the area's collision tiles, options and\n"
+    "                     pickups, and system/messages.txt (default: synthetic area)\n"
     "  --area NAME        area folder under DIR/worlds (default: first of worlds.txt)\n"
     "  --name TEXT        player name\n"
     "  --no-ai            bots stand still (Enemy AI off)\n"
     "  --no-attack        bots never fire (Enemy Attack off)\n"
     "  --check            check the match invariants after every frame\n"
     "  --verify-collision N  compare fast and reference collision on N random\n"
-    "                     queries per tile, then exit\n"
+    "                     queries per tile (of the pack's area with --content), then exit\n"
     "  --quiet            only the summary\n";
 
 struct Options {
@@ -126,9 +129,41 @@ bool ParseArgs(int argc, char** argv, Options* o) {
   return true;
 }
 
-int VerifyCollision(long long perTile, std::uint32_t seed) {
-  std::array<CollisionMeshData, kSyntheticTileCount> tiles;
-  BuildSyntheticArea(tiles);
+// The collision tiles of a content pack's area, with their grids.
+struct ContentTiles {
+  WorldTiles tiles;
+  std::vector<std::unique_ptr<CollisionGrid>> grids;
+  std::array<CollisionMeshView, kSyntheticTileCount> views{};
+  std::array<CollisionMeshView, kSyntheticTileCount> referenceViews{};
+  long long triangles = 0;
+
+  void Load(const std::string& contentDir, const std::string& areaName) {
+    paths::SetContentDirectory(contentDir);
+    BuildCollisionMap(nullptr, AreaPath(areaName), tiles);
+    for (int t = 0; t < kSyntheticTileCount; ++t) {
+      referenceViews[t] = CollisionViewOf(tiles.collisionTiles[t].mesh.get());
+      grids.push_back(std::make_unique<CollisionGrid>(referenceViews[t]));
+      views[t] = referenceViews[t];
+      views[t].grid = grids.back().get();
+      triangles += referenceViews[t].TriangleCount();
+    }
+  }
+};
+
+int VerifyCollision(long long perTile, std::uint32_t seed, const ContentTiles* content) {
+  std::array<CollisionMeshData, kSyntheticTileCount> synthetic;
+  std::array<CollisionMeshView, kSyntheticTileCount> views, referenceViews;
+  if (content) {
+    views = content->views;
+    referenceViews = content->referenceViews;
+    std::printf("area tiles: %lld triangles\n", content->triangles);
+  } else {
+    BuildSyntheticArea(synthetic);
+    for (int t = 0; t < kSyntheticTileCount; ++t) {
+      views[t] = synthetic[t].View();
+      referenceViews[t] = synthetic[t].ReferenceView();
+    }
+  }
   std::mt19937 rng(seed);
   std::uniform_real_distribution<float> u(0.0f, 1.0f);
   long long mismatches = 0, total = 0;
@@ -141,9 +176,9 @@ int VerifyCollision(long long perTile, std::uint32_t seed) {
                   u(rng) * u(rng);
       Vec3 r(i % 3 == 0 ? 14.0f : (i % 3 == 1 ? 10.0f : 2.75f));
       auto t0 = std::chrono::steady_clock::now();
-      Vec3 a = CollideAndSlide(pos, move, tiles[t].View(), r);
+      Vec3 a = CollideAndSlide(pos, move, views[t], r);
       auto t1 = std::chrono::steady_clock::now();
-      Vec3 b = CollideAndSlideReference(pos, move, tiles[t].ReferenceView(), r);
+      Vec3 b = CollideAndSlideReference(pos, move, referenceViews[t], r);
       auto t2 = std::chrono::steady_clock::now();
       fastS += std::chrono::duration<double>(t1 - t0).count();
       refS += std::chrono::duration<double>(t2 - t1).count();
@@ -232,13 +267,14 @@ void PrintSummary(const HeadlessMatch& match, const Options& o, std::uint64_t sk
 }
 
 int Run(const Options& o) {
-  if (o.verifyCollision) return VerifyCollision(o.verifyCollision, o.seed);
+  if (o.verifyCollision && o.content.empty()) return VerifyCollision(o.verifyCollision, o.seed, nullptr);
   Settings settings;
   settings.botCount = o.bots;
   if (!o.name.empty()) settings.playerName = o.name.substr(0, kPlayerNameMax);
   if (o.noAi) settings.enemyAI = 0;
   if (o.noAttack) settings.enemyAttack = 0;
 
+  std::unique_ptr<ContentTiles> contentTiles;  // outlives the match
   std::unique_ptr<HeadlessMatch> match;
   if (!o.content.empty()) {
     AreaOptions area;
@@ -247,7 +283,18 @@ int Run(const Options& o) {
     std::string areaName;
     if (!LoadContent(o, &area, &pickups, &tables, &areaName)) return 1;
     settings.areaName = areaName;
+    contentTiles = std::make_unique<ContentTiles>();
+    contentTiles->Load(o.content, areaName);
+    if (contentTiles->triangles == 0) {
+      std::fprintf(stderr, "no collision tiles in %s/worlds/%s/Check\n", o.content.c_str(),
+                   areaName.c_str());
+      return 1;
+    }
+    if (o.verifyCollision) return VerifyCollision(o.verifyCollision, o.seed, contentTiles.get());
     match = std::make_unique<HeadlessMatch>(settings, o.seed, area, pickups, tables);
+    for (int t = 0; t < kSyntheticTileCount; ++t) match->SetTile(t, contentTiles->views[t]);
+    if (!o.quiet) std::printf("area \"%s\": %lld collision triangles\n", areaName.c_str(),
+                              contentTiles->triangles);
   } else {
     match = std::make_unique<HeadlessMatch>(settings, o.seed);
   }
