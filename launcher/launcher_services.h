@@ -17,8 +17,13 @@ class LauncherServices {
   virtual void ShowMessage(const std::string& title, const std::string& text) = 0;
   // True only for an explicit Yes.
   virtual bool AskYesNo(const std::string& title, const std::string& text) = 0;
-  // The chosen existing file, or nothing when the player cancelled.
-  virtual std::optional<std::string> PickSoundtrackFile() = 0;
+  // The desktop's file picker for the soundtrack: the chosen existing file,
+  // or cancelled, or unavailable (the launcher then shows its own picker).
+  struct Pick {
+    enum Status { Chosen, Cancelled, Unavailable } status = Cancelled;
+    std::string path;
+  };
+  virtual Pick PickSoundtrackFile() = 0;
   // Starts the help viewer, detached; failures are ignored.
   virtual void OpenHelp() = 0;
   // Dotted IPv4 address of this machine, or empty when unknown.

@@ -3,6 +3,7 @@
 #include <imgui.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "launcher/settings_store.h"
@@ -128,7 +129,10 @@ std::optional<DialogResult> LauncherWindow::Frame() {
   }
   if (advancedOpen_) {
     DrawAdvanced();
+  } else if (options_.ownPickerWanted()) {
+    DrawFilePicker();
   } else {
+    picker_.reset();
     DrawOptions();
   }
   host_.EndFrame();
@@ -339,6 +343,70 @@ void LauncherWindow::DrawOptions() {
   ImGui::End();
 }
 
+namespace {
+const char* const kPickerFilters[2] = {"Music Files (*.mp3;*.wav;*.mid;*.midi)",
+                                       "All Files (*.*)"};
+std::vector<std::string> PickerPatterns(int filter) {
+  if (filter == 0) return {"*.mp3", "*.wav", "*.mid", "*.midi"};
+  return {"*"};
+}
+}  // namespace
+
+void LauncherWindow::DrawFilePicker() {
+  if (!picker_) {
+    std::string start = options_.soundtrackPath();
+    start = start.empty() ? std::string() : start.substr(0, start.find_last_of('/'));
+    if (start.empty()) {
+      const char* home = std::getenv("HOME");
+      start = home ? home : ".";
+    }
+    pickerFilter_ = 0;
+    pickerSelected_.clear();
+    picker_ = std::make_unique<FilePicker>(start, PickerPatterns(0));
+  }
+  SetWindowToViewport();
+  ImGui::Begin("##picker", nullptr, kDialogFlags);
+  const float width = ImGui::GetIO().DisplaySize.x;
+  GroupBox("Select Soundtrack File", ImVec2(8, 14), ImVec2(width - 8, 338));
+  ImGui::SetCursorPos(ImVec2(18, 30));
+  ImGui::PushTextWrapPos(width - 18);
+  ImGui::TextDisabled("%s", picker_->folder().c_str());
+  ImGui::PopTextWrapPos();
+  ImGui::SetCursorPos(ImVec2(18, 52));
+  std::string chosen;
+  if (ImGui::BeginListBox("##files", ImVec2(width - 36, 226))) {
+    for (const FilePicker::Entry& entry : picker_->entries()) {
+      std::string label = entry.folder ? "[" + entry.name + "]" : entry.name;
+      bool selected = !entry.folder && entry.name == pickerSelected_;
+      if (ImGui::Selectable(label.c_str(), selected, ImGuiSelectableFlags_AllowDoubleClick)) {
+        pickerSelected_ = entry.folder ? std::string() : entry.name;
+        if (entry.folder || ImGui::IsMouseDoubleClicked(0)) {
+          chosen = picker_->Open(entry);
+          break;  // the listing changed under us
+        }
+      }
+    }
+    if (!picker_->error().empty()) ImGui::TextDisabled("%s", picker_->error().c_str());
+    ImGui::EndListBox();
+  }
+  ImGui::SetCursorPos(ImVec2(18, 290));
+  ImGui::SetNextItemWidth(width - 36);
+  if (ImGui::Combo("##filter", &pickerFilter_, kPickerFilters, 2)) {
+    picker_->SetPatterns(PickerPatterns(pickerFilter_));
+  }
+  ImGui::SetCursorPos(ImVec2(width - 188, static_cast<float>(layout::kButtonTop)));
+  if (pickerSelected_.empty()) ImGui::BeginDisabled();
+  if (ImGui::Button("Open", ImVec2(80, layout::kButtonHeight))) {
+    chosen = picker_->Open({pickerSelected_, false});
+  }
+  if (pickerSelected_.empty()) ImGui::EndDisabled();
+  ImGui::SetCursorPos(ImVec2(width - 100, static_cast<float>(layout::kButtonTop)));
+  if (ImGui::Button("Cancel", ImVec2(80, layout::kButtonHeight))) options_.CancelPicker();
+  if (!chosen.empty()) options_.ChooseSoundtrack(chosen);
+  DrawStatusBar("Select Soundtrack File", layout::kOptionsHeight);
+  ImGui::End();
+}
+
 void LauncherWindow::DrawAdvanced() {
   SetWindowToViewport();
   ImGui::Begin("##advanced", nullptr, kDialogFlags);
@@ -385,16 +453,16 @@ bool DesktopLauncherServices::AskYesNo(const std::string& title, const std::stri
                                   platform::MessageBoxAnswer::No) == platform::MessageBoxAnswer::Yes;
 }
 
-std::optional<std::string> DesktopLauncherServices::PickSoundtrackFile() {
+LauncherServices::Pick DesktopLauncherServices::PickSoundtrackFile() {
   auto result = platform::PickExistingFile(
       "Select Soundtrack File",
       {{"Music Files (*.mp3;*.wav;*.mid;*.midi)", {"*.mp3", "*.wav", "*.mid", "*.midi"}},
        {"All Files (*.*)", {"*"}}});
-  if (result.status == platform::PickerStatus::Chosen) return result.path;
-  if (result.status == platform::PickerStatus::Unavailable) {
-    std::fprintf(stderr, "halvex: no file picker on this desktop (zenity is missing)\n");
+  switch (result.status) {
+    case platform::PickerStatus::Chosen: return {Pick::Chosen, result.path};
+    case platform::PickerStatus::Cancelled: return {Pick::Cancelled, ""};
+    default: return {Pick::Unavailable, ""};
   }
-  return std::nullopt;
 }
 
 void DesktopLauncherServices::OpenHelp() { platform::OpenDocument(helpFile_); }

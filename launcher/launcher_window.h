@@ -3,11 +3,13 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "launcher/advanced_dialog.h"
+#include "launcher/file_picker.h"
 #include "launcher/options_dialog.h"
 #include "platform/imgui_host/imgui_host.h"
 
@@ -55,6 +57,7 @@ class LauncherWindow {
   void DrawOptions();
   void DrawAdvanced();
   void DrawPicture();
+  void DrawFilePicker();
   void DrawStatusBar(const std::string& text, int height);
   bool RadioPair(const char* id, int x, int y, bool yes, bool enabled, bool& clickedYes);
 
@@ -64,6 +67,9 @@ class LauncherWindow {
   bool advancedOpen_ = false;
   bool firstFrame_ = true;
   std::optional<DialogResult> result_;
+  std::unique_ptr<FilePicker> picker_;
+  int pickerFilter_ = 0;
+  std::string pickerSelected_;
 };
 
 // LauncherServices on the real desktop: SDL message boxes, the desktop's
@@ -73,7 +79,7 @@ class DesktopLauncherServices : public LauncherServices {
   explicit DesktopLauncherServices(std::string helpFile) : helpFile_(std::move(helpFile)) {}
   void ShowMessage(const std::string& title, const std::string& text) override;
   bool AskYesNo(const std::string& title, const std::string& text) override;
-  std::optional<std::string> PickSoundtrackFile() override;
+  Pick PickSoundtrackFile() override;
   void OpenHelp() override;
   std::string LocalAddress() override;
 

@@ -97,9 +97,15 @@ void OptionsDialog::ClickMultiplayer(bool yes) {
 void OptionsDialog::ClickSoundtrack(bool yes) {
   controls_.soundtrack = yes;
   if (!yes) return;
-  if (auto path = services_.PickSoundtrackFile()) {
-    settings_.soundtrackPath = path->substr(0, kSoundtrackPathMax);
-  }
+  LauncherServices::Pick pick = services_.PickSoundtrackFile();
+  if (pick.status == LauncherServices::Pick::Chosen) ChooseSoundtrack(pick.path);
+  if (pick.status == LauncherServices::Pick::Unavailable) ownPickerWanted_ = true;
+}
+
+void OptionsDialog::ChooseSoundtrack(const std::string& path) {
+  ownPickerWanted_ = false;
+  // A path that does not fit would name another file: keep the old choice.
+  if (path.size() <= kSoundtrackPathMax) settings_.soundtrackPath = path;
 }
 
 void OptionsDialog::MouseMove(int x, int y) {

@@ -73,6 +73,11 @@ class OptionsDialog {
   void ClickSoftwareMode(bool yes);
   void ClickMultiplayer(bool yes);
   void ClickSoundtrack(bool yes);
+  // The launcher's own picker is wanted (the desktop has none); it answers
+  // with ChooseSoundtrack or CancelPicker.
+  bool ownPickerWanted() const { return ownPickerWanted_; }
+  void ChooseSoundtrack(const std::string& path);
+  void CancelPicker() { ownPickerWanted_ = false; }
   void ClickFullscreen(bool yes) { controls_.fullscreen = yes; }
   void ClickHardwareTnL(bool yes);
   void ClickGetHelp() { services_.OpenHelp(); }
@@ -91,6 +96,7 @@ class OptionsDialog {
   Controls controls_;
   std::string title_ = kStandardTitle;
   std::string statusText_ = kOptionsStatusText;
+  bool ownPickerWanted_ = false;
 };
 
 }  // namespace halvex

@@ -25,7 +25,12 @@ struct FakeServices : LauncherServices {
     questions.push_back(title);
     return answer;
   }
-  std::optional<std::string> PickSoundtrackFile() override { return pickedFile; }
+  bool pickerUnavailable = false;
+  Pick PickSoundtrackFile() override {
+    if (pickerUnavailable) return {Pick::Unavailable, ""};
+    if (pickedFile) return {Pick::Chosen, *pickedFile};
+    return {Pick::Cancelled, ""};
+  }
   void OpenHelp() override { ++helpOpened; }
   std::string LocalAddress() override { return "192.0.2.7"; }
 };

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "launcher/file_picker.h"
 #include "launcher/settings_store.h"
 #include "tests/launcher/fake_services.h"
 
@@ -232,6 +233,58 @@ TEST_F(OptionsDialogTest, TipsFollowThePointerOverTheLabels) {
   d.MouseMove(150, 205);
   d.MouseMove(300, 205);  // right of the labels
   EXPECT_EQ(d.statusText(), kOptionsStatusText);
+}
+
+}  // namespace
+}  // namespace halvex
+
+namespace halvex {
+namespace {
+
+TEST(FilePickerPatterns, WildcardsIgnoreCase) {
+  EXPECT_TRUE(MatchesPattern("Theme.MP3", "*.mp3"));
+  EXPECT_TRUE(MatchesPattern("a.mid", "*.mid"));
+  EXPECT_FALSE(MatchesPattern("a.midi.txt", "*.midi"));
+  EXPECT_TRUE(MatchesPattern("track01.wav", "track??.wav"));
+  EXPECT_FALSE(MatchesPattern("track1.wav", "track??.wav"));
+  EXPECT_TRUE(MatchesPattern("anything", "*"));
+  EXPECT_TRUE(MatchesPattern("a*b.mp3", "*.mp3"));
+}
+
+TEST(FilePickerListing, FoldersFirstThenMatchingFilesAndWalking) {
+  namespace fs = std::filesystem;
+  fs::path root = fs::temp_directory_path() / ("halvex-picker-" + std::to_string(::getpid()));
+  fs::remove_all(root);
+  fs::create_directories(root / "albums");
+  for (const char* f : {"b.mp3", "a.MID", "notes.txt", ".hidden.mp3"}) std::ofstream(root / f) << "x";
+  std::ofstream(root / "albums" / "c.wav") << "x";
+
+  FilePicker picker(root.string(), {"*.mp3", "*.wav", "*.mid", "*.midi"});
+  std::vector<std::string> names;
+  for (const auto& e : picker.entries()) names.push_back(e.name);
+  EXPECT_EQ(names, (std::vector<std::string>{"..", "albums", "a.MID", "b.mp3"}));
+
+  EXPECT_EQ(picker.Open({"albums", true}), "");
+  ASSERT_EQ(picker.entries().size(), 2u);
+  EXPECT_EQ(picker.Open(picker.entries()[1]), (root / "albums" / "c.wav").string());
+  picker.Open({"..", true});
+  EXPECT_EQ(fs::path(picker.folder()), root);
+  picker.SetPatterns({"*"});
+  EXPECT_EQ(picker.entries().size(), 5u) << "all files but the hidden one";
+  fs::remove_all(root);
+}
+
+TEST_F(OptionsDialogTest, OwnPickerWhenTheDesktopHasNone) {
+  OptionsDialog& d = OpenDialog();
+  services_.pickerUnavailable = true;
+  d.ClickSoundtrack(true);
+  EXPECT_TRUE(d.ownPickerWanted());
+  d.ChooseSoundtrack(std::string(300, 'x'));  // too long to keep
+  EXPECT_FALSE(d.ownPickerWanted());
+  EXPECT_EQ(settings_.soundtrackPath, "");
+  d.ClickSoundtrack(true);
+  d.ChooseSoundtrack("/music/b.mid");
+  EXPECT_EQ(settings_.soundtrackPath, "/music/b.mid");
 }
 
 }  // namespace

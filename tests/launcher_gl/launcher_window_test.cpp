@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 
 #include "launcher/launcher_window.h"
 #include "launcher/settings_store.h"
@@ -129,6 +130,30 @@ TEST_F(LauncherWindowTest, AdvancedDialogAsksBeforeDebugModeAndSavesAll) {
   }
   EXPECT_EQ(Stored(kAdvancedKey, "Debug Mode"), "1");
   EXPECT_FALSE(Stored(kMainKey, "Name")) << "saving the advanced dialog stores only its values";
+}
+
+TEST_F(LauncherWindowTest, OwnFilePickerWhenTheDesktopHasNone) {
+  namespace fs = std::filesystem;
+  fs::path music = file_.parent_path() / "music";
+  fs::create_directories(music);
+  std::ofstream(music / "theme.mp3") << "x";
+  ::setenv("HOME", music.c_str(), 1);
+  services_.pickerUnavailable = true;
+  // Custom Soundtrack: Yes.
+  Click(layout::kControlLeft + 6, kOptionsRows[3].top + 4);
+  ASSERT_TRUE(options_->ownPickerWanted());
+  Frames(2);
+  Screenshot("launcher-picker.png");
+  // The first entry under ".." is the file; double-click chooses it.
+  const int firstFileY = 52 + 4 + 17 + 8;
+  host_.InjectMouseMove(60, firstFileY);
+  Frames(2);
+  host_.InjectClick(60, firstFileY);
+  Frames(2);
+  host_.InjectClick(60, firstFileY);
+  Frames(4);
+  EXPECT_FALSE(options_->ownPickerWanted());
+  EXPECT_EQ(options_->soundtrackPath(), (music / "theme.mp3").string());
 }
 
 }  // namespace
