@@ -79,9 +79,9 @@ PickerResult PickExistingFile(const std::string& title, const std::vector<FileFi
   if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY")) return {};
   std::vector<std::string> args = {"zenity", "--file-selection", "--title=" + title};
   for (const FileFilter& f : filters) {
-    std::string spec = "--file-filter=" + f.name + " |";
-    for (const auto& p : f.patterns) spec += " " + p;
-    args.push_back(spec);
+    std::string filter = "--file-filter=" + f.name + " |";
+    for (const auto& p : f.patterns) filter += " " + p;
+    args.push_back(filter);
   }
   std::string out;
   int status = RunCaptured(args, out);
