@@ -105,6 +105,16 @@ void UseDiskAudio(const std::filesystem::path& rawFile, int delayMs) {
   setenv("SDL_DISKAUDIODELAY", std::to_string(delayMs).c_str(), 1);
 }
 
+bool WaitForMoreOutput(const std::filesystem::path& rawFile, int ms) {
+  auto size = [&] {
+    std::error_code ec;
+    const auto bytes = std::filesystem::file_size(rawFile, ec);
+    return ec ? 0u : static_cast<uintmax_t>(bytes);
+  };
+  const uintmax_t target = size() + static_cast<uintmax_t>(kRate) * 4 * ms / 1000;
+  return WaitFor([&] { return size() >= target; }, 20000);
+}
+
 std::vector<int16_t> ReadFirstChannel(const std::filesystem::path& rawFile, int channels) {
   std::ifstream f(rawFile, std::ios::binary);
   std::vector<int16_t> all;

@@ -25,6 +25,10 @@ void WriteOrganMidi(const std::filesystem::path& path, int noteMs);
 // mixer buffer (23 is real time for the device's 1024-sample buffers).
 void UseDiskAudio(const std::filesystem::path& rawFile, int delayMs);
 
+// Waits (up to 20 s) until the driver has written `ms` more milliseconds of
+// 16-bit stereo output, so that a silence check has output to look at.
+bool WaitForMoreOutput(const std::filesystem::path& rawFile, int ms);
+
 // The first channel of a 16-bit interleaved raw file.
 std::vector<int16_t> ReadFirstChannel(const std::filesystem::path& rawFile, int channels);
 

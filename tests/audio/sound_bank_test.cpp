@@ -71,10 +71,10 @@ TEST_F(SoundBankTest, PowerPickupIsHeardThreeTimesAndArmorFour) {
   MatchSounds events(audio_.bank);
   events.PlaySound(SoundEffect::kPowerPickup);
   WaitUntilQuiet();
-  std::this_thread::sleep_for(std::chrono::milliseconds(150));  // a long silence
+  ASSERT_TRUE(WaitForMoreOutput(raw_, 1000));  // a long silence
   events.PlaySound(SoundEffect::kArmorPickup);
   WaitUntilQuiet();
-  std::this_thread::sleep_for(std::chrono::milliseconds(150));
+  ASSERT_TRUE(WaitForMoreOutput(raw_, 1000));
   events.PlaySound(SoundEffect::kPowerPickup);  // the count stays with the sound
   WaitUntilQuiet();
   EXPECT_EQ(GroupBursts(FinishBursts(), kGroupGap), (std::vector<int>{3, 4, 3}));
@@ -85,7 +85,7 @@ TEST_F(SoundBankTest, NothingSoundsWhileDisabled) {
   for (int id = 0; id < 18; ++id) audio_.bank.Play(id, 2, 0);
   audio_.bank.StartAmbientLoops();
   EXPECT_EQ(audio_.device.PlayingEffects(), 0);
-  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  ASSERT_TRUE(WaitForMoreOutput(raw_, 100));
   EXPECT_TRUE(FinishBursts().empty());
 }
 
