@@ -113,7 +113,7 @@ TEST(ContentAreas, RespawnSpawnBoxAndPickupsAreOpen) {
       for (float z : {std::atof(o[11].c_str()), std::atof(o[13].c_str())}) open.push_back({x, 15, z});
     for (const glm::vec3 p : open) {
       const auto tris = TileAt(area, p.x, p.z);
-      EXPECT_NEAR(RayHit(tris, p, {0, -1, 0}), 15.0f, 0.01f) << area << " ground under " << p.x << "," << p.z;
+      EXPECT_NEAR(RayHit(tris, p, {0, -1, 0}, true), 15.0f, 0.01f) << area << " ground under " << p.x << "," << p.z;
       for (const auto& t : tris) ASSERT_GT(DistanceToTriangle(p, t), 14.0f - 1e-3f) << area << " " << p.x << "," << p.z;
     }
     const auto items = ReadLines(dir / "items.txt");
@@ -121,7 +121,7 @@ TEST(ContentAreas, RespawnSpawnBoxAndPickupsAreOpen) {
       float x, y, z;
       int level;
       if (std::sscanf(line.c_str(), "%f %f %f %d", &x, &y, &z, &level) != 4) continue;
-      const float drop = RayHit(TileAt(area, x, z), {x, y, z}, {0, -1, 0});
+      const float drop = RayHit(TileAt(area, x, z), {x, y, z}, {0, -1, 0}, true);
       EXPECT_TRUE(drop >= 5 && drop <= 20) << area << " pickup " << line << " floats " << drop << " above a floor";
     }
   }
@@ -138,8 +138,7 @@ TEST(ContentAreas, AreasHaveHeightToFightOver) {
       for (const auto& tri : TileTriangles(area, "Check", t)) {
         highest = std::max({highest, tri.a.y, tri.b.y, tri.c.y});
         const glm::vec3 n = glm::normalize(glm::cross(tri.b - tri.a, tri.c - tri.a));
-        if (n.y > 0.85f && n.y < 0.99f) ++sloped;  // a walkable ramp
-        EXPECT_GE(n.y, -1.0f);
+        if (n.y > 0.85f && n.y < 0.99f) ++sloped;  // a walkable ramp, facing up
       }
     EXPECT_GE(highest, 40.0f) << area;
     EXPECT_GE(sloped, 4) << area;
@@ -158,7 +157,7 @@ TEST(ContentAreas, CheckTilesMatchRenderSurfaces) {
         const glm::vec3 centre = (tri.a + tri.b + tri.c) / 3.0f;
         if (std::abs(centre.y + 2.0f) < 0.01f) continue;  // the pools' water surface
         // a surface hidden under a solid (ground beneath a ramp) has collision just above it instead
-        const float hit = RayHit(check, centre + glm::vec3(0, 1, 0), {0, -1, 0});
+        const float hit = RayHit(check, centre + glm::vec3(0, 1, 0), {0, -1, 0}, true);
         EXPECT_TRUE(std::abs(hit - 1.0f) < 0.05f || (hit >= 0 && hit < 1.0f)) << area << " " << TileName(t) << " at " << centre.x << "," << centre.y << ","
                                       << centre.z;
       }

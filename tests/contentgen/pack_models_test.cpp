@@ -67,6 +67,25 @@ TEST(ContentModels, SizesFitHowTheGamePlacesThem) {
   EXPECT_GT(logo.hi.x - logo.lo.x, 3 * (logo.hi.z - logo.lo.z)) << "the logo is a word, wider than tall";
 }
 
+// Front faces (by winding) look out of closed models and into the sky box.
+TEST(ContentModels, FrontFacesPointTheRightWay) {
+  auto facing = [](const char* name) {
+    const LoadedModel m = LoadModel(PackFile(std::string("objects\\") + name + ".x"));
+    const glm::vec3 centre = (m.lo + m.hi) * 0.5f;
+    int out = 0, in = 0;
+    for (const auto& f : m.faces) {
+      const glm::vec3 a = m.positions[f.x], b = m.positions[f.y], c = m.positions[f.z];
+      (glm::dot(glm::cross(b - a, c - a), (a + b + c) / 3.0f - centre) > 0 ? out : in)++;
+    }
+    return glm::ivec2(out, in);
+  };
+  const glm::ivec2 sky = facing("skybox"), sphere = facing("sphere");
+  EXPECT_EQ(sky.x, 0) << "sky box faces must look inward";
+  EXPECT_GT(sky.y, 0);
+  EXPECT_EQ(sphere.y, 0);
+  EXPECT_GT(sphere.x, 0);
+}
+
 TEST(ContentModels, MaterialCountsMatchTheLoaders) {
   auto materials = [](const char* name) { return LoadModel(PackFile(std::string("objects\\") + name + ".x")).textures.size(); };
   EXPECT_EQ(materials("pistol"), 3u);  // grip, slide, barrel take three named textures

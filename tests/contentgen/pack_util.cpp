@@ -83,10 +83,11 @@ std::vector<WorldTri> TileTriangles(const std::string& area, const char* kind, i
   return tris;
 }
 
-float RayHit(const std::vector<WorldTri>& tris, glm::vec3 o, glm::vec3 d) {
+float RayHit(const std::vector<WorldTri>& tris, glm::vec3 o, glm::vec3 d, bool frontOnly) {
   float best = -1;
   for (const WorldTri& t : tris) {
     const glm::vec3 e1 = t.b - t.a, e2 = t.c - t.a, p = glm::cross(d, e2);
+    if (frontOnly && glm::dot(glm::cross(e1, e2), d) >= 0) continue;
     const float det = glm::dot(e1, p);
     if (std::abs(det) < 1e-9f) continue;
     const glm::vec3 s = o - t.a;

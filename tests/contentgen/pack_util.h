@@ -37,8 +37,10 @@ struct WorldTri {
 };
 std::vector<WorldTri> TileTriangles(const std::string& area, const char* kind, int tile);
 
-// Nearest hit of the ray o + t d (t >= 0) with the triangles, or -1.
-float RayHit(const std::vector<WorldTri>& tris, glm::vec3 o, glm::vec3 d);
+// Nearest hit of the ray o + t d (t >= 0) with the triangles, or -1. With
+// frontOnly, triangles whose winding turns their back to the ray are skipped
+// (the collision query takes a triangle's front from its winding).
+float RayHit(const std::vector<WorldTri>& tris, glm::vec3 o, glm::vec3 d, bool frontOnly = false);
 float DistanceToTriangle(glm::vec3 p, const WorldTri& t);
 
 std::string TileName(int tile);
