@@ -67,8 +67,9 @@ void CVarnMesh::FinishLoad(Device* device, bool secondTexCoords) {
       systemMesh->setTexCoord(v, 1, systemMesh->texCoord(v, 0));
     }
   }
-  std::vector<DWORD> optimizedAdjacency;
-  systemMesh->OptimizeInplace(kFirstOptimizationFlags, &optimizedAdjacency);
+  // The passes reorder by indices and subsets alone; only the final
+  // adjacency is kept.
+  systemMesh->OptimizeInplace(kFirstOptimizationFlags);
   systemMesh->OptimizeInplace(MeshDefaults().optimizationFlags, &adjacency);
   TakeDataPointers();
 }

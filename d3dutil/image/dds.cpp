@@ -25,15 +25,21 @@ bool Fail(std::string* error, const char* why) {
   return false;
 }
 
-// A channel given by a bit mask, scaled to 8 bits.
-uint32_t Channel(uint32_t value, uint32_t mask, uint32_t fallback) {
-  if (mask == 0) return fallback;
-  int shift = 0;
-  while (((mask >> shift) & 1u) == 0) ++shift;
-  uint32_t max = mask >> shift;
-  uint32_t v = (value & mask) >> shift;
-  return max == 0 ? fallback : (v * 255u + max / 2) / max;
-}
+// A channel given by a bit mask, scaled to 8 bits; the shift and range are
+// worked out once per image.
+struct MaskChannel {
+  MaskChannel(uint32_t mask, uint32_t fallback) : mask(mask), fallback(fallback) {
+    if (mask == 0) return;
+    while (((mask >> shift) & 1u) == 0) ++shift;
+    max = mask >> shift;
+  }
+  uint32_t operator()(uint32_t value) const {
+    if (max == 0) return fallback;
+    return (((value & mask) >> shift) * 255u + max / 2) / max;
+  }
+  uint32_t mask, fallback;
+  uint32_t shift = 0, max = 0;
+};
 
 uint32_t Rgb565(uint16_t c) {
   uint32_t r = (c >> 11) & 31, g = (c >> 5) & 63, b = c & 31;
@@ -149,21 +155,23 @@ bool DecodeDds(const uint8_t* data, size_t size, Image& out, std::string* error)
   const size_t bytesPerPixel = bits / 8;
   if (size / bytesPerPixel / width < height) return Fail(error, "DDS data ends early");
   const bool hasAlpha = (flags & (kDdpfAlphaPixels | kDdpfAlpha)) != 0;
+  const bool alphaOnly = (flags & kDdpfAlpha) && !(flags & (kDdpfRgb | kDdpfLuminance));
+  const MaskChannel alpha(hasAlpha ? aMask : 0, 255), red(rMask, 0), green(gMask, 0),
+      blue(bMask, 0);
   for (size_t i = 0; i < size_t(width) * height; ++i) {
     uint32_t v = 0;
     for (size_t b = 0; b < bytesPerPixel; ++b) v |= uint32_t(data[i * bytesPerPixel + b]) << (8 * b);
-    uint32_t a = hasAlpha ? Channel(v, aMask, 255) : 255;
     uint32_t r, g, bl;
-    if (flags & kDdpfAlpha && !(flags & (kDdpfRgb | kDdpfLuminance))) {
+    if (alphaOnly) {
       r = g = bl = 255;
     } else if (flags & kDdpfLuminance) {
-      r = g = bl = Channel(v, rMask, 0);
+      r = g = bl = red(v);
     } else {
-      r = Channel(v, rMask, 0);
-      g = Channel(v, gMask, 0);
-      bl = Channel(v, bMask, 0);
+      r = red(v);
+      g = green(v);
+      bl = blue(v);
     }
-    out.pixels[i] = a << 24 | r << 16 | g << 8 | bl;
+    out.pixels[i] = alpha(v) << 24 | r << 16 | g << 8 | bl;
   }
   return true;
 }

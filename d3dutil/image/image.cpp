@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <fstream>
-#include <iterator>
 
 #include "platform/paths/paths.h"
 
@@ -45,8 +44,18 @@ bool LoadImageFile(std::string_view gamePath, Image& out, std::string* error) {
     if (error) *error = "file not found";
     return false;
   }
-  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)),
-                             std::istreambuf_iterator<char>());
+  file.seekg(0, std::ios::end);
+  const std::streamoff size = file.tellg();
+  file.seekg(0, std::ios::beg);
+  if (size < 0 || size > std::streamoff(64) * 1024 * 1024) {
+    if (error) *error = "unreadable or oversized file";
+    return false;
+  }
+  std::vector<uint8_t> bytes(static_cast<size_t>(size));
+  if (!file.read(reinterpret_cast<char*>(bytes.data()), size)) {
+    if (error) *error = "read error";
+    return false;
+  }
   return DecodeImage(bytes.data(), bytes.size(), out, error);
 }
 

@@ -85,21 +85,25 @@ TEST_F(GeneratedPack, AreasLoadTheirTilesWithDatabaseTextures) {
   WorldList worlds = ReadWorldList("system\\worlds.txt", &problems);
   ASSERT_GE(worlds.areaCount, 2);
   for (const std::string& area : worlds.areaNames) {
+    WorldTiles tiles;
+    BuildCollisionMap(device_, AreaPath(area), tiles);
+    for (int t = 0; t < kTileCount; ++t) {
+      EXPECT_FALSE(CollisionViewOf(tiles.collisionTiles[size_t(t)].mesh.get()).Empty())
+          << area << " tile " << t;
+    }
+    // the low-detail world map of the first area only: it reads the same models
     for (bool detail : {true, false}) {
-      WorldTiles tiles;
-      BuildCollisionMap(device_, AreaPath(area), tiles);
+      if (!detail && area != worlds.areaNames[0]) continue;
       BuildWorldMap(device_, AreaPath(area), detail, database, tiles, nullptr, &problems);
       for (int t = 0; t < kTileCount; ++t) {
-        const CVarnMesh& check = *tiles.collisionTiles[size_t(t)].mesh;
-        EXPECT_FALSE(CollisionViewOf(&check).Empty()) << area << " tile " << t;
         const CVarnMesh& drawn = *tiles.renderTiles[size_t(t)].mesh;
         EXPECT_GT(drawn.materialCount, 0u);
         for (uint32_t i = 0; i < drawn.materialCount; ++i) {
           EXPECT_NE(drawn.textures[i], nullptr) << area << " tile " << t << " material " << i;
         }
       }
-      tiles.Release();
     }
+    tiles.Release();
     AreaOptions options = ReadAreaOptions(AreaPath(area) + "\\options.txt", &problems);
     EXPECT_GT(options.playerLimitX, 0.0f);
     PickupLists pickups = ReadPickupLists(AreaPath(area) + "\\items.txt", &problems);
