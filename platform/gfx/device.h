@@ -168,7 +168,8 @@ UINT FvfVertexSize(DWORD fvf);
 std::vector<std::string>* RecordedCalls(Device* device);
 
 // Debug switch of the OpenGL backend: send every state to GL before each
-// draw instead of only changed ones, so the state cache can be checked.
+// draw instead of only changed ones, so the state cache can be checked
+// (also on from the start when HALVEX_GL_NO_STATE_CACHE is set and not 0).
 void SetGlStateCacheBypass(Device* device, bool bypass);
 
 // Reads the current render target back as 0xAARRGGBB, top row first.

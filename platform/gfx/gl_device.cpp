@@ -5,6 +5,7 @@
 #include <epoxy/gl.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 
@@ -149,6 +150,9 @@ GlDevice::GlDevice(SDL_Window* window, const D3DPRESENT_PARAMETERS& params, DWOR
   glGetIntegerv(GL_MAX_TEXTURE_SIZE, &max);
   maxTextureSize_ = static_cast<UINT>(max > 0 ? max : 2048);
   hasS3tc_ = epoxy_has_gl_extension("GL_EXT_texture_compression_s3tc");
+  // Debug switch: send every state before each draw, to check the cache.
+  const char* noCache = std::getenv("HALVEX_GL_NO_STATE_CACHE");
+  bypassCache = noCache && *noCache && *noCache != '0';
 
   glGenVertexArrays(1, &vao_);
   glBindVertexArray(vao_);
