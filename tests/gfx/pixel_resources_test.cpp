@@ -75,6 +75,22 @@ INSTANTIATE_TEST_SUITE_P(
                       FormatCase{D3DFMT_A4R4G4B4, 0x8F0F, {255, 0, 255, 136}},
                       FormatCase{D3DFMT_A1R5G5B5, 0x7C00, {255, 0, 0, 0}}));
 
+TEST_F(ResourceTest, Dxt1BlocksDecode) {
+  Texture* t = nullptr;
+  ASSERT_EQ(dev_->CreateTexture(4, 4, 1, 0, D3DFMT_DXT1, D3DPOOL_MANAGED, &t), S_OK);
+  D3DLOCKED_RECT lr{};
+  ASSERT_EQ(t->LockRect(0, &lr, nullptr, 0), S_OK);
+  EXPECT_EQ(lr.Pitch, 8) << "one row of 4x4 blocks";
+  const BYTE block[8] = {0x00, 0xF8, 0x1F, 0x00, 0, 0, 0, 0};  // colour 0 red, colour 1 blue, all texels 0
+  std::memcpy(lr.pBits, block, sizeof block);
+  t->UnlockRect(0);
+  dev_->SetTexture(0, t);
+  dev_->SetRenderState(D3DRS_LIGHTING, FALSE);
+  DrawColorQuad(0xFFFFFFFF);
+  EXPECT_TRUE(Near(Pixel(32, 32), {255, 0, 0, 0}, 2));
+  t->Release();
+}
+
 TEST_F(ResourceTest, MipLevelsAreSampledWhenMinified) {
   Texture* t = nullptr;
   ASSERT_EQ(dev_->CreateTexture(4, 4, 2, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &t), S_OK);
