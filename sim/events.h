@@ -63,6 +63,8 @@ class MatchEvents {
   virtual void PlaySound(SoundEffect) {}
   virtual void LinePushed(std::string_view /*line*/) {}
   virtual void ShotFired(const ShotEvent&) {}
+  // Multiplayer: time to send this frame's movement message.
+  virtual void SendMovement() {}
   virtual void ScreenshotRequested() {}
   virtual void Bleed(const BloodEmission&) {}
   virtual void Command(KeyCommand) {}

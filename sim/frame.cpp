@@ -117,6 +117,7 @@ FrameResult RunFrame(MatchState& state, const InputSnapshot& input, FrameContext
   if (f.joinPending) state.combatantCount = std::min(state.combatantCount + 1, kMaxCombatants);
   if (f.leavePending) state.combatantCount = std::max(state.combatantCount - 1, 0);
   f.joinPending = f.leavePending = 0;
+  if (f.multiplayer) ctx.events.SendMovement();
 
   if (ctx.timer(FrameTimer::kApplicationTime) > 0.25f) f.keyCommandArmed = 1;
   for (int i = 0; i < state.combatantCount; ++i)

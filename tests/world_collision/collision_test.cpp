@@ -44,9 +44,9 @@ TEST(CollisionHelpers, PointInTriangleClosestPointAndClassify) {
   EXPECT_EQ(ClosestPointOnLine(a, b, Vec3(9, 1, 0)), b);
   EXPECT_EQ(ClosestPointOnLine(a, b, Vec3(2, 5, 0)), Vec3(2, 0, 0));
   EXPECT_EQ(ClosestPointOnTriangle(a, b, c, Vec3(2, -3, 0)), Vec3(2, 0, 0));
-  // Equidistant from a-b and c-a (the corner a): the earlier edge a-b wins,
-  // which here is its end a either way; use a point level with both edges.
-  EXPECT_EQ(ClosestPointOnTriangle(a, b, c, Vec3(-1, -1, 0)), a);
+  // Equidistant from a-b and c-a: the earlier edge a-b wins.
+  EXPECT_EQ(ClosestPointOnTriangle(a, b, c, Vec3(1, 1, 0)), Vec3(1, 0, 0));
+  EXPECT_EQ(ClosestPointOnTriangle(a, c, b, Vec3(1, 1, 0)), Vec3(0, 1, 0));
   EXPECT_TRUE(CheckPointInSphere(Vec3(1, 0, 0), Vec3(0, 0, 0), 1.0f));
   EXPECT_FALSE(CheckPointInSphere(Vec3(1.001f, 0, 0), Vec3(0, 0, 0), 1.0f));
   Vec3 n(0, 1, 0);
