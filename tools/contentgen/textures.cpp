@@ -235,7 +235,7 @@ void BodyColours(Pack& pack) {
                  if (v < 0.5f) col *= 0.85f + 0.15f * Smooth(0.46f, 0.44f, panel);            // seams
                  if (v > 0.45f && v < 0.5f) col = trim;                                      // belt
                  if (v > 0.7f && v < 0.75f) col = trim * 0.8f;                               // boots
-                 if (v > 0.75f && u > 0.25f && u < 0.45f && v < 0.87f) col = {0.2f, 0.75f, 0.9f};  // visor
+                 if (v > 0.83f && v < 0.88f && u > 0.17f && u < 0.33f) col = {0.2f, 0.75f, 0.9f};  // visor
                  return Rgb(col);
                })));
   }
