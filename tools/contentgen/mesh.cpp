@@ -212,7 +212,9 @@ void AddExtrudedPolygon(Mesh& mesh, const std::vector<glm::vec2>& outlineIn, flo
   }
 }
 
-static std::string Vec(glm::vec3 v) { return Num(v.x) + ";" + Num(v.y) + ";" + Num(v.z) + ";"; }
+// Four decimals: finer than any model needs, and coarse enough that
+// different compilers' last-bit rounding writes the same text.
+static std::string Vec(glm::vec3 v) { return Num(v.x, 4) + ";" + Num(v.y, 4) + ";" + Num(v.z, 4) + ";"; }
 
 std::string WriteXFile(const Mesh& mesh, const std::string& comment) {
   std::string s = "xof 0303txt 0032\n// " + comment + "\n\nMesh {\n";
@@ -231,7 +233,7 @@ std::string WriteXFile(const Mesh& mesh, const std::string& comment) {
   s += "\n MeshNormals {\n " + std::to_string(nv) + ";\n";
   for (size_t i = 0; i < nv; ++i) s += " " + Vec(mesh.normals[i]) + sep(i, nv);
   s += faceList() + " }\n\n MeshTextureCoords {\n " + std::to_string(nv) + ";\n";
-  for (size_t i = 0; i < nv; ++i) s += " " + Num(mesh.uvs[i].x) + ";" + Num(mesh.uvs[i].y) + ";" + sep(i, nv);
+  for (size_t i = 0; i < nv; ++i) s += " " + Num(mesh.uvs[i].x, 4) + ";" + Num(mesh.uvs[i].y, 4) + ";" + sep(i, nv);
   s += " }\n\n MeshMaterialList {\n " + std::to_string(mesh.materials.size()) + ";\n " + std::to_string(nf) +
        ";\n";
   for (size_t i = 0; i < nf; ++i) s += " " + std::to_string(mesh.faceMaterial[i]) + sep(i, nf);

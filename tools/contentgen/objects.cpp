@@ -213,8 +213,12 @@ Mesh Shark(float bend) {
     }
   auto fin = [&](glm::vec3 a, glm::vec3 b, glm::vec3 c) {
     const glm::vec3 n = glm::cross(b - a, c - a);
-    shark.AddTriangle(shark.AddVertex(a, n, {0, 0}), shark.AddVertex(b, n, {1, 0}), shark.AddVertex(c, n, {0, 1}), skin);
-    shark.AddTriangle(shark.AddVertex(a, -n, {0, 0}), shark.AddVertex(b, -n, {1, 0}), shark.AddVertex(c, -n, {0, 1}), skin);
+    for (const glm::vec3 side : {n, -n}) {  // two-sided; vertices added in a fixed order
+      const uint32_t i = shark.AddVertex(a, side, {0, 0});
+      const uint32_t j = shark.AddVertex(b, side, {1, 0});
+      const uint32_t k = shark.AddVertex(c, side, {0, 1});
+      shark.AddTriangle(i, j, k, skin);
+    }
   };
   fin(spine(0.55f) + glm::vec3(0, 2.0f, 0), spine(0.35f) + glm::vec3(0, 2.0f, 0), spine(0.38f) + glm::vec3(0, 5.5f, 0));
   fin(spine(0.0f) + glm::vec3(0, 0, 0.5f), spine(0.0f) + glm::vec3(bend * 0.8f, 4.0f, -2.0f), spine(0.0f) + glm::vec3(bend * 0.5f, -2.5f, -1.5f));
