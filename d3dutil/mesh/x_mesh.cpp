@@ -158,7 +158,7 @@ void XMesh::OptimizeInplace(DWORD flags, std::vector<DWORD>* adjacencyOut,
       std::copy_n(&indices_[size_t(order[f]) * 3], 3, &sortedIndices[size_t(f) * 3]);
       sortedAttributes[f] = attributes_[order[f]];
     }
-    // assign() keeps the buffers (and the addresses handed out) in place
+    // copied in place: the buffers (and the addresses handed out) stay put
     std::copy(sortedIndices.begin(), sortedIndices.end(), indices_.begin());
     attributes_ = sortedAttributes;
   }
