@@ -87,7 +87,7 @@ HRESULT CreateInputDevices(DeviceSetup& app, bool exclusiveMouse, bool exclusive
   if (FAILED(hr = app.directInput->CreateDevice(GUID_SysMouse, &app.mouseDevice))) return hr;
   if (FAILED(hr = app.mouseDevice->SetDataFormat(c_dfDIMouse))) return hr;
   if (FAILED(hr = app.mouseDevice->SetCooperativeLevel(app.window, mouseLevel))) return hr;
-  app.mouseDevice->SetBufferSize(20);  // result ignored, as designed
+  app.mouseDevice->SetBufferSize(20);  // its result does not matter
   return S_OK;
 }
 

@@ -69,7 +69,7 @@ struct DeviceObjects {
   D3DMATRIX projection{};                 // the copy kept for the frame
 };
 
-// The device part of InitDeviceObjects, steps in the designed order.
+// The device part of InitDeviceObjects, its steps in their fixed order.
 gfx::HRESULT RestoreDeviceObjects(gfx::Device* device, const GameFonts& fonts, DeviceCopies* copies,
                                   const BlockContent& content, const DeviceObjectOptions& options,
                                   DeviceObjects* objects);

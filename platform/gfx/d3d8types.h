@@ -1,5 +1,5 @@
 // Records, enumerations and codes of the Direct3D-8-shaped device, by their
-// documented numbers, so that drawing code reads exactly as it was designed
+// documented numbers, so that drawing code reads exactly as it was written
 // and values recorded from the original game mean the same here.
 #pragma once
 

@@ -59,7 +59,7 @@ class DeviceSetupTest : public ::testing::Test {
   Slots slots_;
 };
 
-TEST_F(DeviceSetupTest, CreatesEverythingInOrderWithTheDesignedParameters) {
+TEST_F(DeviceSetupTest, CreatesEverythingInOrderWithTheExpectedParameters) {
   app_.debugMode = true;
   ASSERT_EQ(CreateDevices(app_, slots_, 1024, 768, false, true, false, true, false), S_OK);
   EXPECT_THAT(slots_.calls, ElementsAre("InitSound", "InitDeviceObjects(false)", "StartMatch"));

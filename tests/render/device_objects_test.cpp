@@ -66,7 +66,7 @@ class DeviceObjectsTest : public ::testing::Test {
   Texture* pistolTexture_ = nullptr;
 };
 
-TEST_F(DeviceObjectsTest, RestoreRunsInTheDesignedOrder) {
+TEST_F(DeviceObjectsTest, RestoreRunsInItsFixedOrder) {
   RecordedCalls(dev_)->clear();
   ASSERT_EQ(RestoreDeviceObjects(dev_, fonts_, &copies_, content_, {}, &objects_), S_OK);
   size_t fonts = IndexOf("CreateVertexBuffer 8400"), meshes = IndexOf("meshes restored"),
