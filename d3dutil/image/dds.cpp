@@ -14,6 +14,7 @@ constexpr uint32_t kFourCC(char a, char b, char c, char d) {
 }
 constexpr uint32_t kDdpfAlphaPixels = 0x1, kDdpfAlpha = 0x2, kDdpfFourCC = 0x4, kDdpfRgb = 0x40,
                    kDdpfLuminance = 0x20000;
+constexpr uint32_t kDdsdPitch = 0x8;
 constexpr size_t kHeaderSize = 128;
 
 uint32_t Read32(const uint8_t* p) {
@@ -153,14 +154,19 @@ bool DecodeDds(const uint8_t* data, size_t size, Image& out, std::string* error)
     return Fail(error, "unsupported DDS pixel format");
   }
   const size_t bytesPerPixel = bits / 8;
-  if (size / bytesPerPixel / width < height) return Fail(error, "DDS data ends early");
+  // Rows are packed unless the header gives a larger pitch (padded rows).
+  size_t rowBytes = bytesPerPixel * width;
+  const uint32_t headerFlags = Read32(h + 4), pitch = Read32(h + 16);
+  if ((headerFlags & kDdsdPitch) && pitch > rowBytes && pitch <= rowBytes + 16) rowBytes = pitch;
+  if (size / rowBytes < height) return Fail(error, "DDS data ends early");
   const bool hasAlpha = (flags & (kDdpfAlphaPixels | kDdpfAlpha)) != 0;
   const bool alphaOnly = (flags & kDdpfAlpha) && !(flags & (kDdpfRgb | kDdpfLuminance));
   const MaskChannel alpha(hasAlpha ? aMask : 0, 255), red(rMask, 0), green(gMask, 0),
       blue(bMask, 0);
   for (size_t i = 0; i < size_t(width) * height; ++i) {
     uint32_t v = 0;
-    for (size_t b = 0; b < bytesPerPixel; ++b) v |= uint32_t(data[i * bytesPerPixel + b]) << (8 * b);
+    const uint8_t* pixel = data + (i / width) * rowBytes + (i % width) * bytesPerPixel;
+    for (size_t b = 0; b < bytesPerPixel; ++b) v |= uint32_t(pixel[b]) << (8 * b);
     uint32_t r, g, bl;
     if (alphaOnly) {
       r = g = bl = 255;

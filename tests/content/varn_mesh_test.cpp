@@ -159,6 +159,19 @@ TEST_F(VarnMeshTest, FailuresLeaveTheMeshEmpty) {
   EXPECT_EQ(mesh.vertexStride(), 32u);
 }
 
+TEST_F(VarnMeshTest, RestoreFailureShowsTheRestoreErrorBox) {
+  std::vector<std::string> boxes;
+  SetContentMessageHandler([&](const char* text, const char* caption) {
+    boxes.push_back(std::string(caption) + "|" + text);
+  });
+  CVarnMesh mesh;
+  mesh.systemMesh = std::make_unique<XMesh>();  // nothing a device can hold
+  EXPECT_EQ(mesh.RestoreDeviceObjects(device_, D3DXMESH_WRITEONLY, false, false), E_FAIL);
+  SetContentMessageHandler(nullptr);
+  EXPECT_EQ(mesh.deviceMesh, nullptr);
+  EXPECT_EQ(boxes, std::vector<std::string>{"Restore Error|Invalid"});
+}
+
 class TextureDatabaseTest : public ContentFixture {
  protected:
   struct Progress : LoadingProgress {

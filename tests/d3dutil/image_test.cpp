@@ -47,6 +47,16 @@ TEST(Dds, UncompressedFormatsByTheirMasks) {
   EXPECT_EQ(img.at(0, 0), 0xFFFF0000u);
   EXPECT_EQ(img.at(0, 1), 0xFF00FF00u);
 
+  // 24-bit rows padded to a pitch of 8 bytes (2 pixels of 3 bytes + 2)
+  auto padded = DdsHeader(2, 2, 0x40, 0, 24, 0xFF0000, 0xFF00, 0xFF, 0);
+  uint32_t flags = 0x8, pitch = 8;
+  std::memcpy(&padded[8], &flags, 4);
+  std::memcpy(&padded[20], &pitch, 4);
+  Append(padded, {1, 2, 3, 4, 5, 6, 0, 0, 7, 8, 9, 10, 11, 12, 0, 0});
+  ASSERT_TRUE(DecodeDds(padded.data(), padded.size(), img));
+  EXPECT_EQ(img.at(0, 1), 0xFF090807u);
+  EXPECT_EQ(img.at(1, 1), 0xFF0C0B0Au);
+
   // luminance 8-bit
   auto lum = DdsHeader(1, 1, 0x20000, 0, 8, 0xFF, 0, 0, 0);
   Append(lum, {0x40});
