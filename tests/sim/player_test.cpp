@@ -145,3 +145,42 @@ TEST_F(PlayerMove, GroundSnapPutsPivotAtFifteen) {
 
 }  // namespace
 }  // namespace halvex
+
+namespace halvex {
+namespace {
+
+class Remote : public SimTest {};
+
+TEST_F(Remote, GlidesTowardNetTargetInEqualSteps) {
+  AddBots({Vec3(0, 15, 0)});
+  Combatant& c = bot(0);
+  c.previousPosition = c.position;
+  c.netTarget = Vec3(40, 15, 0);
+  c.glideStep = 0;
+  c.glideSteps = 4;
+  for (int f = 0; f < 6; ++f) {
+    FrameContext ctx = Ctx();
+    RemoteGlide(state(), ctx);
+  }
+  // Four steps of a quarter each (less the query's keep-back), then rest.
+  EXPECT_NEAR(c.position.x, 40.0f, 4 * 0.011f);
+  EXPECT_EQ(c.glideStep, 4.0f);
+}
+
+TEST_F(Remote, RosterChangesApplyAtTheNextFrame) {
+  Settings settings;
+  settings.botCount = 3;
+  HeadlessMatch match(settings, 2);
+  InputSnapshot none;
+  match.State().flags.joinPending = 1;
+  match.Step(16, none);
+  EXPECT_EQ(match.State().combatantCount, 4);
+  match.State().flags.leavePending = 1;
+  match.State().flags.joinPending = 1;  // one of each cancels out
+  match.Step(16, none);
+  EXPECT_EQ(match.State().combatantCount, 4);
+  EXPECT_EQ(match.State().flags.joinPending, 0);
+}
+
+}  // namespace
+}  // namespace halvex
