@@ -87,7 +87,7 @@ class GlDevice final : public DeviceBase {
 
   GlCache cache_;
   std::map<std::string, GlProgram> programs_;
-  static constexpr long kStreamBytes = 4 << 20;
+  static constexpr long kStreamBytes = 64 << 10;
   unsigned vao_ = 0, streamVbo_ = 0, streamIbo_ = 0;
   long streamOffset_ = 0;      // next free byte of the stream ring
   unsigned streamBase_ = 0;    // first vertex of the last stream draw
