@@ -79,6 +79,7 @@ TEST_F(GeneratedPack, EveryModelLoadsNonDegenerateWithItsTextures) {
 TEST_F(GeneratedPack, AreasLoadTheirTilesWithDatabaseTextures) {
   TextureDatabase database;
   DataFileProblems problems;
+  ::testing::internal::CaptureStderr();  // the pack must load without a warning
   LoadTextureDatabase(device_, database, nullptr, &problems);
   EXPECT_TRUE(boxes_.empty());
   EXPECT_GT(database.textureCount, 0);
@@ -109,6 +110,7 @@ TEST_F(GeneratedPack, AreasLoadTheirTilesWithDatabaseTextures) {
     PickupLists pickups = ReadPickupLists(AreaPath(area) + "\\items.txt", &problems);
     EXPECT_GT(pickups.powerPickups.count, 0);
   }
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
   for (const auto& p : problems) ADD_FAILURE() << p.file << ":" << p.line << ": " << p.message;
   database.Release();
 }
