@@ -1,50 +1,86 @@
 #include "shell/game_services.h"
 
-#include "content/data_files.h"
-#include "platform/paths/paths.h"
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "content/content_messages.h"
 #include "platform/window/message_box.h"
 #include "platform/window/window.h"
 
 namespace halvex {
 
+bool MakeRunOptions(const CommandLine& cl, game::RunOptions& o, std::string& error) {
+  o.frames = cl.frames;
+  o.seconds = cl.seconds;
+  o.fixedStepMs = cl.fixedStepMs;
+  o.seed = cl.seed;
+  o.shots = cl.shots;
+  o.timedemo = cl.timedemo;
+  o.headless = cl.headless;
+  o.nonInteractive = cl.nonInteractive();
+  o.scriptText.clear();
+  if (cl.script) {
+    std::ifstream in(*cl.script, std::ios::binary);
+    if (!in) {
+      error = "cannot read the script " + *cl.script;
+      return false;
+    }
+    std::ostringstream text;
+    text << in.rdbuf();
+    o.scriptText = text.str();
+    if (o.scriptText.empty()) o.scriptText = "\n";  // an empty script is still a script
+  }
+  return true;
+}
+
 GameServices::GameServices(Settings& settings, const CommandLine& commandLine,
                            platform::Window& window, ShellFlags& flags)
-    : settings_(settings), commandLine_(commandLine), window_(window), flags_(flags) {}
+    : settings_(settings), commandLine_(commandLine), window_(window), flags_(flags) {
+  game::RunOptions options;
+  std::string error;
+  if (!MakeRunOptions(commandLine, options, error)) std::fprintf(stderr, "halvex: %s\n", error.c_str());
+  game_ = game::MakeGame(settings_, flags_, audio_, options);
+  game::ShellLinks& links = game_->links;
+  links.statusText = [this] { return window_.statusText(); };
+  links.setStatusText = [this](const std::string& text) { window_.SetStatusText(text); };
+  links.postApplicationExit = [this] { window_.Post(kMsgApplicationExit); };
+  links.postSoundtrackEvent = [this] { window_.Post(kMsgSoundtrackEvent); };
+  SetContentMessageHandler([](const char* text, const char* caption) {
+    platform::ShowMessageBox(caption ? caption : "", text ? text : "", platform::MessageBoxButtons::Ok,
+                             platform::MessageBoxAnswer::Ok);
+  });
+}
+
+GameServices::~GameServices() { SetContentMessageHandler(nullptr); }
 
 void GameServices::StopAllSound() { audio_.StopAllSound(); }
-
-void GameServices::RestartSoundtrack() {
-  if (soundReady_) audio_.soundtrack.Resume();
-}
-
-void GameServices::StartAmbientLoops() {
-  if (soundReady_) audio_.bank.StartAmbientLoops();
-}
-
+void GameServices::RestartSoundtrack() { audio_.soundtrack.Resume(); }
+void GameServices::StartAmbientLoops() { audio_.bank.StartAmbientLoops(); }
 void GameServices::PlayLineFullSound() { audio_.bank.Play(kSoundLineFull, 0, 2); }
-
 void GameServices::HandleSoundtrackEvent() { audio_.soundtrack.HandleEvent(); }
-
 void GameServices::SetSoundEnabled(bool enabled) { audio_.bank.soundEnabled = enabled ? 1 : 0; }
 
-void GameServices::ReleaseInputDevices() {}
-void GameServices::ReleaseKeyboard() {}
-void GameServices::AcquireKeyboard() {}
+void GameServices::ReleaseInputDevices() {
+  if (auto* k = game_->keyboard()) k->Unacquire();
+  if (auto* m = game_->mouse()) m->Unacquire();
+}
+
+void GameServices::ReleaseKeyboard() {
+  if (auto* k = game_->keyboard()) k->Unacquire();
+}
+
+void GameServices::AcquireKeyboard() {
+  if (auto* k = game_->keyboard()) k->Acquire();
+}
 
 float GameServices::FrameTimer(int command) {
   std::lock_guard lock(timerMutex_);
   return frameTimer_(command);
 }
 
-void GameServices::SubmitChatLine(const std::string& typed) {
-  std::lock_guard lock(linesMutex_);
-  pendingLines_.push_back(typed);
-}
-
-void GameServices::PushMessageLine(const std::string& line) {
-  std::lock_guard lock(linesMutex_);
-  pendingLines_.push_back(line);
-}
+void GameServices::SubmitChatLine(const std::string& typed) { game_->QueueChatLine(typed); }
+void GameServices::PushMessageLine(const std::string& line) { game_->QueueMessageLine(line); }
 
 HResult GameServices::ConnectMultiplayer() {
   platform::ShowMessageBox("Varnholt - Halvex",
@@ -56,17 +92,32 @@ HResult GameServices::ConnectMultiplayer() {
 void GameServices::ShutdownNetwork() { window_.Post(kMsgApplicationExit); }
 
 HResult GameServices::CreateDevices() {
-  SoundSetup sound;
-  sound.postSoundtrackEvent = [this] { window_.Post(kMsgSoundtrackEvent); };
-  sound.openDevice = !commandLine_.headless;
-  audio_.InitSound(sound);
-  soundReady_ = true;
-  return S_OK;
+  game::RunOptions check;
+  std::string error;
+  if (!MakeRunOptions(commandLine_, check, error)) return E_FAIL;
+  const HResult hr = game_->CreateDevices(commandLine_.headless ? nullptr : window_.native());
+  // A quit during loading ends the program without the failure box.
+  if (hr != S_OK && flags_.exitRequested && !flags_.initFailed) return S_OK;
+  return hr;
 }
 
-void GameServices::ReleaseDevices(int) {
-  if (soundReady_) audio_.ShutdownSound();
-  soundReady_ = false;
+void GameServices::ReleaseDevices(int releaseAll) {
+  if (released_) return;
+  released_ = true;
+  game_->ReleaseDevices(releaseAll != 0);
 }
+
+int GameServices::RunMatch(HalvexApp& app) {
+  game::ShellLinks& links = game_->links;
+  links.openChatEntry = [this, &app] { app.OpenChatEntry(window_); };
+  links.chatLine = [&app] { return app.ChatLineSnapshot(); };
+  links.chatTyping = [&app] { return app.ChatTypingSnapshot(); };
+  const int result = game_->RunMatch();
+  if (commandLine_.timedemo) std::printf("%s\n", game_->TimedemoReport().c_str());
+  std::fflush(stdout);
+  return result;
+}
+
+void GameServices::RunClosingScreen() { game_->RunClosingScreen(); }
 
 }  // namespace halvex

@@ -1,25 +1,33 @@
 // The game's side of the shell's two interfaces: what the message procedure
 // asks of the subsystems (ShellHooks) and the steps the game thread runs
-// (MatchSetup), wired to the real sound, input, timer and device code.
+// (MatchSetup), wired to the game (device slots, loading, the match loop),
+// the real sound, input and timer code.
 #pragma once
 
-#include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 
 #include "audio/game_audio.h"
+#include "game/game_port.h"
 #include "launcher/settings.h"
 #include "shell/command_line.h"
 #include "shell/game_thread_main.h"
+#include "shell/halvex_app.h"
 #include "shell/shell_hooks.h"
 #include "sim/clock.h"
 
 namespace halvex {
 
-class GameServices : public ShellHooks, public MatchSetup {
+// Run options from the command line; false with error set when the script
+// file cannot be read.
+bool MakeRunOptions(const CommandLine& commandLine, game::RunOptions& options, std::string& error);
+
+class GameServices : public ShellHooks, public MatchSetup, public MatchRunner {
  public:
   GameServices(Settings& settings, const CommandLine& commandLine, platform::Window& window,
                ShellFlags& flags);
+  ~GameServices() override;
 
   // ShellHooks (window thread).
   void StopAllSound() override;
@@ -43,7 +51,10 @@ class GameServices : public ShellHooks, public MatchSetup {
   void ShutdownNetwork() override;
   HResult CreateDevices() override;
   void ReleaseDevices(int releaseAll) override;
-  void RunClosingScreen() override {}
+  void RunClosingScreen() override;
+
+  // MatchRunner (game thread).
+  int RunMatch(HalvexApp& app) override;
 
   GameAudio& audio() { return audio_; }
 
@@ -56,9 +67,8 @@ class GameServices : public ShellHooks, public MatchSetup {
   SystemClock clock_;
   std::mutex timerMutex_;  // the window thread and the game thread both drive it
   halvex::FrameTimer frameTimer_{clock_};
-  std::mutex linesMutex_;
-  std::vector<std::string> pendingLines_;
-  bool soundReady_ = false;
+  std::unique_ptr<game::GamePort> game_;
+  bool released_ = false;
 };
 
 }  // namespace halvex

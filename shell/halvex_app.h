@@ -2,6 +2,7 @@
 // chat entry, activation) and the hooks into the subsystems.
 #pragma once
 
+#include <mutex>
 #include <string>
 
 #include "launcher/settings.h"
@@ -19,6 +20,15 @@ struct JoinedPlayer {
   std::string name;
 };
 
+class HalvexApp;
+
+// The game that runs the match; the shell's hooks object provides it.
+class MatchRunner {
+ public:
+  virtual ~MatchRunner() = default;
+  virtual int RunMatch(HalvexApp& app) = 0;
+};
+
 class HalvexApp : public GameApp {
  public:
   HalvexApp(Settings& settings, ShellFlags& flags, ShellHooks& hooks,
@@ -26,10 +36,23 @@ class HalvexApp : public GameApp {
 
   platform::LResult WindowProc(platform::Window& window,
                                const platform::Message& message) override;
+  int RunMatch() override {
+    auto* runner = dynamic_cast<MatchRunner*>(&hooks_);
+    return runner ? runner->RunMatch(*this) : GameApp::RunMatch();
+  }
 
   Settings& settings() { return settings_; }
   ShellFlags& flags() { return flags_; }
   ChatEntry& chat() { return chat_; }
+  // The typed line and typing flag, for the game thread's HUD.
+  std::string ChatLineSnapshot() const {
+    std::lock_guard lock(chatMutex_);
+    return chat_.chatLine;
+  }
+  bool ChatTypingSnapshot() const {
+    std::lock_guard lock(chatMutex_);
+    return chat_.chatTyping;
+  }
   // Window thread only: how many suspends are not yet resumed.
   int suspendCount() const { return suspendCount_; }
   // Names of the combatant slots filled by joining players.
@@ -54,6 +77,7 @@ class HalvexApp : public GameApp {
   ShellHooks& hooks_;
   platform::GameThread& gameThread_;
   ChatEntry chat_;
+  mutable std::mutex chatMutex_;  // the game thread reads the line while it is typed
   int suspendCount_ = 0;
 };
 

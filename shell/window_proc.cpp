@@ -102,8 +102,10 @@ void HalvexApp::OnKeyDown(platform::WParam key) {
     flags_.matchReady = 1;
     flags_.exitRequested = 1;
   } else if (flags_.chatActive && key == platform::VK_UP) {
+    std::lock_guard lock(chatMutex_);
     HistoryUp(chat_);
   } else if (flags_.chatActive && key == platform::VK_DOWN) {
+    std::lock_guard lock(chatMutex_);
     HistoryDown(chat_);
   }
 }
@@ -111,7 +113,10 @@ void HalvexApp::OnKeyDown(platform::WParam key) {
 void HalvexApp::OpenChatEntry(Window& window) {
   hooks_.ReleaseKeyboard();
   flags_.savedSpectatorMode = flags_.spectatorMode.load();
-  OpenChat(chat_);
+  {
+    std::lock_guard lock(chatMutex_);
+    OpenChat(chat_);
+  }
   flags_.chatOpen = 1;
   flags_.spectatorMode = 1;
   flags_.chatActive = 1;
@@ -121,7 +126,12 @@ void HalvexApp::OpenChatEntry(Window& window) {
 void HalvexApp::OnChar(Window& window, unsigned char ch) {
   window.SetTimer(kTimerChatTyping, 500);
   std::string sent;
-  switch (TypeChatChar(chat_, ch, sent)) {
+  ChatKey typed;
+  {
+    std::lock_guard lock(chatMutex_);
+    typed = TypeChatChar(chat_, ch, sent);
+  }
+  switch (typed) {
     case ChatKey::LineFull:
       hooks_.PlayLineFullSound();
       break;
@@ -181,8 +191,11 @@ LResult HalvexApp::WindowProc(Window& window, const Message& m) {
       return DefaultWindowProc(window, m);
     case platform::WM_TIMER:
       if (m.wParam == kTimerStatus && settings_.multiplayer) hooks_.SendStatusMessage();
-      if (m.wParam == kTimerChatTyping) chat_.chatTyping = false;
-      if (m.wParam == kTimerChatEnterArm) chat_.chatEnterArmed = true;
+      {
+        std::lock_guard lock(chatMutex_);
+        if (m.wParam == kTimerChatTyping) chat_.chatTyping = false;
+        if (m.wParam == kTimerChatEnterArm) chat_.chatEnterArmed = true;
+      }
       return 1;
     case kMsgSoundtrackEvent:
       hooks_.HandleSoundtrackEvent();

@@ -1,0 +1,175 @@
+#include "game/game.h"
+
+#include <chrono>
+#include <thread>
+
+#include "audio/match_sounds.h"
+#include "screens/closing/closing.h"
+#include "screens/screenshot.h"
+#include "sim/messages.h"
+
+namespace halvex::game {
+
+using namespace gfx;
+
+Game::Game(Settings& settings, ShellFlags& flags, GameAudio& audio, RunOptions options)
+    : settings_(settings),
+      flags_(flags),
+      audio_(audio),
+      options_(std::move(options)),
+      state_(std::make_unique<MatchState>()) {
+  if (options_.SteppedMs() > 0.0) clock_ = &steppedClock_;
+  timer_ = std::make_unique<FrameTimer>(*clock_);
+  matchClock_ = std::make_unique<MatchClock>(*clock_);
+  random_.Seed(options_.seed ? *options_.seed : static_cast<std::uint32_t>(systemClock_.NowMs()));
+}
+
+Game::~Game() = default;
+
+std::unique_ptr<GamePort> MakeGame(Settings& settings, ShellFlags& flags, GameAudio& audio,
+                                   const RunOptions& options) {
+  return std::make_unique<Game>(settings, flags, audio, options);
+}
+
+HRESULT Game::CreateDevices(SDL_Window* window) {
+  dev_.window = window;
+  dev_.debugMode = settings_.debugMode;
+  dev_.lightMapping = settings_.lightMapping;
+  return device::CreateDevices(dev_, *this, settings_.screenWidth, settings_.screenHeight, settings_.fullscreen,
+                               settings_.hardwareTnL, settings_.softwareRasterizer, true, false);
+}
+
+void Game::ReleaseDevices(bool releaseDeviceObjects) {
+  device::ReleaseDevices(dev_, *this, releaseDeviceObjects);
+}
+
+HRESULT Game::InitSound() {
+  SoundSetup setup;
+  setup.openDevice = !options_.headless;
+  setup.postSoundtrackEvent = links.postSoundtrackEvent;
+  audio_.InitSound(setup);
+  soundReady_ = true;
+  return S_OK;
+}
+
+void Game::ShutdownSound() {
+  if (soundReady_) audio_.ShutdownSound();
+  soundReady_ = false;
+}
+
+void Game::QueueChatLine(const std::string& typed) {
+  std::lock_guard lock(linesMutex_);
+  queuedLines_.emplace_back(true, typed);
+}
+
+void Game::QueueMessageLine(const std::string& line) {
+  std::lock_guard lock(linesMutex_);
+  queuedLines_.emplace_back(false, line);
+}
+
+void Game::ApplyQueuedLines() {
+  std::vector<std::pair<bool, std::string>> lines;
+  {
+    std::lock_guard lock(linesMutex_);
+    lines.swap(queuedLines_);
+  }
+  for (auto& [typed, text] : lines) {
+    const std::string shown = typed ? FormatChatLine(*state_, text) : text;
+    PushLine(state_->messages, shown, *this);
+  }
+}
+
+void Game::PlaySound(SoundEffect effect) {
+  if (soundReady_) audio_.bank.Play(SoundFor(effect));
+}
+
+void Game::Bleed(const BloodEmission& b) {
+  render::ParticleSystem* system = nullptr;
+  switch (b.source) {
+    case BloodEmission::Source::kCombatant:
+      if (b.index >= 0 && b.index < kMaxCombatants) system = blood_.combatants[b.index];
+      break;
+    case BloodEmission::Source::kCorpse:
+      if (b.index >= 0 && b.index < kMaxCombatants) system = blood_.corpses[b.index];
+      break;
+    case BloodEmission::Source::kPlayer:
+      system = blood_.global;
+      break;
+  }
+  if (!system) return;
+  render::EmitParams e;
+  e.count = b.count;
+  e.position = b.origin;
+  e.spread = 30.0f;
+  e.type = b.mode == 1 ? render::kEmitFountain : render::kEmitSpray;
+  const Vec3 dir = Vec3Normalize(Vec3(b.direction.x, 0.0f, b.direction.z));
+  e.directionX = dir.x;
+  e.directionZ = dir.z;
+  system->Update(b.frameDelta, e, random_);
+}
+
+void Game::Command(KeyCommand command) {
+  switch (command) {
+    case KeyCommand::kChatOpened:
+      if (links.openChatEntry) links.openChatEntry();
+      break;
+    case KeyCommand::kToggleLightSetup:
+      sceneFrame_.lightSetup = !sceneFrame_.lightSetup;
+      break;
+    case KeyCommand::kToggleWireframe:
+      wireframe_ = !wireframe_;
+      if (dev_.device) dev_.device->SetRenderState(D3DRS_FILLMODE, wireframe_ ? D3DFILL_WIREFRAME : D3DFILL_SOLID);
+      break;
+    case KeyCommand::kToggleFirstCombatantCamera:
+      sceneFrame_.firstCombatantCamera = !sceneFrame_.firstCombatantCamera;
+      break;
+    case KeyCommand::kToggleMeshScanReadout:
+      meshScanReadout_ = !meshScanReadout_;
+      break;
+    case KeyCommand::kToggleMeshScan:
+    case KeyCommand::kToggleLightMapTiles:
+      break;
+  }
+}
+
+void Game::TakeScreenshot() {
+  screenshotPending_ = false;
+  if (!dev_.device) return;
+  if (!screens::Screenshot(dev_.device, ".").empty()) ++screenshotsTaken_;
+}
+
+void Game::Sleep(int ms) const {
+  if (!options_.nonInteractive) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+}  // namespace halvex::game
+
+namespace halvex::game {
+
+void Game::RunClosingScreen() {
+  if (endedByLimit_ || !dev_.device) return;
+  screens::IntroInputs in;
+  in.device = dev_.device;
+  in.quad = dev_.quadVertexBuffer;
+  in.logo = content_.logo;
+  in.font = fonts_.titleFont;
+  in.particles = particles_.empty() ? nullptr : particles_.back().get();
+  in.bloodTexture = content_.fixed.blood;
+  in.width = settings_.screenWidth;
+  in.height = settings_.screenHeight;
+  in.nonInteractive = options_.nonInteractive;
+  in.exitRequested = &flags_.exitRequested;
+  in.keyboard = dev_.keyboardDevice;
+  in.setupLights = [this] { PresentationLights(); };
+  in.resetDevice = [this] { device::ResetDevice(dev_, *this, false); };
+  flags_.gameState = kGameStatePlaying;
+  screens::RunClosing(in, random_, &flags_.gameRunning);
+}
+
+void Game::PresentationLights() {
+  render::LightInputs l = Lights();
+  l.presentationScreen = true;
+  ambient_ = render::SetupLights(dev_.device, l);
+}
+
+}  // namespace halvex::game

@@ -1,0 +1,150 @@
+// The game's side of the application object: the device slots (sound,
+// loading, match start, device-object restore and release), the match loop
+// around the simulation's frame, the frame drawing, and what the frame's
+// events turn into (sounds, blood, screenshots, commands).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "audio/game_audio.h"
+#include "device/device_setup.h"
+#include "game/game_content.h"
+#include "game/game_port.h"
+#include "game/run_options.h"
+#include "launcher/settings.h"
+#include "render/device_objects.h"
+#include "render/effects/effects.h"
+#include "render/effects/particles.h"
+#include "render/hud/hud.h"
+#include "render/scene/scene.h"
+#include "shell/shell_flags.h"
+#include "sim/clock.h"
+#include "sim/frame.h"
+#include "sim/match_state.h"
+#include "sim/random.h"
+
+namespace halvex {
+namespace platform {
+class Window;
+}
+class InputScript;
+}  // namespace halvex
+
+namespace halvex::game {
+
+class Game final : public GamePort, public device::DeviceSlots, private MatchEvents {
+ public:
+  Game(Settings& settings, ShellFlags& flags, GameAudio& audio, RunOptions options);
+  ~Game();
+
+  // The device set-up with this game as its slots; the window is null for
+  // a headless run.
+  gfx::HRESULT CreateDevices(SDL_Window* window) override;
+  void ReleaseDevices(bool releaseDeviceObjects) override;
+
+  // DeviceSlots.
+  gfx::HRESULT InitSound() override;
+  gfx::HRESULT InitDeviceObjects(bool reloadAll) override;
+  gfx::HRESULT StartMatch() override;
+  void ShutdownSound() override;
+  void InvalidateDeviceObjects(bool flag) override;
+  void DeleteDeviceObjects() override;
+
+  // The match: returns 0 on Escape, on exitRequested or when the run's
+  // limits are reached.
+  int RunMatch() override;
+  void RunClosingScreen() override;
+
+  // Lines queued by the window thread, applied on the game thread.
+  void QueueChatLine(const std::string& typed) override;
+  void QueueMessageLine(const std::string& line) override;
+  std::string TimedemoReport() const override { return timedemo_.Report(); }
+  input::InputDevice* keyboard() override { return dev_.keyboardDevice; }
+  input::InputDevice* mouse() override { return dev_.mouseDevice; }
+
+  MatchState& state() { return *state_; }
+  const TimedemoStats& timedemo() const { return timedemo_; }
+  long framesRun() const { return framesRun_; }
+  int screenshotsTaken() const { return screenshotsTaken_; }
+  device::DeviceSetup& deviceSetup() { return dev_; }
+
+ private:
+  // MatchEvents.
+  void PlaySound(SoundEffect effect) override;
+  void ScreenshotRequested() override { screenshotPending_ = true; }
+  void Bleed(const BloodEmission& blood) override;
+  void Command(KeyCommand command) override;
+  void RenderFrame() override;
+
+  gfx::HRESULT FullLoad();
+  gfx::HRESULT DeviceCheck();
+  gfx::HRESULT CreateScreenQuads();
+  void CreateFontsAndParticles();
+  void DeleteFontsAndParticles();
+  gfx::HRESULT RestoreObjects();
+  void DrawScene();
+  void DrawHudLayer();
+  render::LightInputs Lights() const;
+  void PresentationLights();
+  InputSnapshot ReadInput(InputScript* script);
+  void ApplyQueuedLines();
+  void SyncFlagsIn();
+  void SyncFlagsOut();
+  void TakeScreenshot();
+  bool TimeStep(double steppedMs, double& carryMs);
+  void Sleep(int ms) const;
+
+  Settings& settings_;
+  ShellFlags& flags_;
+  GameAudio& audio_;
+  RunOptions options_;
+  bool soundReady_ = false;
+
+  device::DeviceSetup dev_;
+  GameContent content_;
+  render::GameFonts fonts_;
+  render::DeviceObjects objects_;
+  render::BlockContent blockContent_;
+  std::vector<std::unique_ptr<render::ParticleSystem>> particles_;
+  render::BloodSystems blood_;
+  gfx::VertexBuffer* overdrawQuad_ = nullptr;
+  gfx::VertexBuffer* bannerQuad_ = nullptr;
+  bool fullLoad_ = true;
+  int retryCounter_ = 1;
+
+  std::unique_ptr<MatchState> state_;
+  GameRandom random_;
+  SystemClock systemClock_;
+  ManualClock steppedClock_{1000};
+  MillisecondClock* clock_ = &systemClock_;
+  std::unique_ptr<FrameTimer> timer_;
+  std::unique_ptr<MatchClock> matchClock_;
+  std::uint64_t matchStartMs_ = 0;
+
+  render::Camera camera_;
+  render::SceneFrameState sceneFrame_;
+  render::EffectState effects_;
+  render::FrameRateCounter frameRate_;
+  render::AmbientLevels ambient_;
+  FrameContext* frame_ = nullptr;  // the frame being run
+  InputSnapshot input_;
+  bool wireframe_ = false, meshScanReadout_ = false;
+  int backgroundExtras_ = 1;
+  bool endedByLimit_ = false;
+  std::array<int, 4> lastShell_{};  // spectator, chat open, chat active, game state
+
+  std::mutex linesMutex_;
+  std::vector<std::pair<bool, std::string>> queuedLines_;  // (typed, text)
+  bool screenshotPending_ = false;
+  int screenshotsTaken_ = 0;
+  long framesRun_ = 0;
+  TimedemoStats timedemo_;
+};
+
+}  // namespace halvex::game

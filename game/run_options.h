@@ -1,0 +1,50 @@
+// How a run is driven and when it ends: the options a script, a test or a
+// benchmark gives (frames, match seconds, a fixed frame time, scripted
+// input, screenshots at frames, the timedemo), and the timedemo's figures.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace halvex::game {
+
+struct RunOptions {
+  std::optional<long> frames;
+  std::optional<double> seconds;
+  std::optional<double> fixedStepMs;
+  std::optional<unsigned> seed;
+  std::string scriptText;  // the script file's text; empty for none
+  std::vector<long> shots;
+  bool timedemo = false;
+  bool headless = false;
+  bool nonInteractive = false;
+
+  // The frame time of a run that does not follow the clock: --fixed-step,
+  // or 25 ms for a timedemo without one. 0: follow the clock.
+  double SteppedMs() const;
+  // Whether the match ends after `frame` frames and `matchSeconds`.
+  bool Finished(long frame, double matchSeconds) const;
+  // Whether a screenshot is due after frame `frame` (1-based).
+  bool ShotDue(long frame) const;
+};
+
+// Frame times of a timedemo, in milliseconds of real time per frame.
+class TimedemoStats {
+ public:
+  void Add(double frameMs) { times_.push_back(frameMs); }
+  std::size_t frames() const { return times_.size(); }
+  double TotalMs() const;
+  double AverageFps() const;
+  // The p-th percentile (0..100) of the frame times, nearest rank.
+  double PercentileMs(double p) const;
+  double MaxMs() const;
+  // "timedemo: N frames in S s, F fps average, frame ms p50 A p95 B p99 C max D"
+  std::string Report() const;
+
+ private:
+  std::vector<double> times_;
+};
+
+}  // namespace halvex::game

@@ -1,0 +1,127 @@
+#include "render/scene/draw_helpers.h"
+
+#include <cstring>
+
+namespace halvex::render {
+
+using namespace gfx;
+
+namespace {
+
+struct QuadVertex {
+  float x, y, z;
+  D3DCOLOR colour;
+  float u, v;
+};
+static_assert(sizeof(QuadVertex) == 24);
+
+void DrawSubsetWith(Device* d, const CVarnMesh& mesh, DWORD i, bool ownTexture) {
+  if (i < mesh.materials.size()) d->SetMaterial(&mesh.materials[i]);
+  if (ownTexture) d->SetTexture(0, i < mesh.textures.size() ? mesh.textures[i] : nullptr);
+  mesh.deviceMesh->DrawSubset(d, i);
+}
+
+float Alpha(const CVarnMesh& mesh, DWORD i) {
+  return i < mesh.materials.size() ? mesh.materials[i].Diffuse.a : 1.0f;
+}
+
+}  // namespace
+
+D3DMATRIX ToD3D(const Matrix& m) {
+  D3DMATRIX out;
+  std::memcpy(out.m, m.data(), sizeof out.m);
+  return out;
+}
+
+Matrix BuildOrientation(float ax, float ay, float az, float sx, float sy, float sz) {
+  return MatrixOrientation(ax, ay, az, sx, sy, sz);
+}
+
+void SetBillboardWorld(Device* d, const Camera& cam, const Vec3& position, const Matrix& m) {
+  D3DMATRIX w = ToD3D(m * MatrixTranslation(position.x, position.y, position.z) * cam.view);
+  d->SetTransform(D3DTS_WORLD, &w);
+}
+
+Matrix SetObjectWorld(Device* d, const Camera& cam, const Vec3& angles, const Vec3& position,
+                      const Vec3& scale) {
+  Matrix object = MatrixOrientation(angles.x, angles.y, angles.z, scale.x, scale.y, scale.z) *
+                  MatrixTranslation(position.x, position.y, position.z);
+  D3DMATRIX w = ToD3D(object * cam.view);
+  d->SetTransform(D3DTS_WORLD, &w);
+  return object;
+}
+
+void SetCamera(Camera& cam, const Vec3& eye, const Vec3& target) {
+  cam.view = MatrixLookAtLH(eye, target, cam.up);
+}
+
+float FacingDot(const Vec3& from, const Vec3& to, const Vec3& direction) {
+  return Vec3Dot(Vec3Normalize(to - from), Vec3Normalize(direction));
+}
+
+void FillQuad(VertexBuffer* quad, float left, float top, float right, float bottom) {
+  if (!quad) return;
+  BYTE* data = nullptr;
+  if (FAILED(quad->Lock(0, 4 * sizeof(QuadVertex), &data, D3DLOCK_DISCARD)) || !data) return;
+  const QuadVertex v[4] = {{left, bottom, 0, 0xffffffff, 0, 1},
+                           {left, top, 0, 0xffffffff, 0, 0},
+                           {right, bottom, 0, 0xffffffff, 1, 1},
+                           {right, top, 0, 0xffffffff, 1, 0}};
+  std::memcpy(data, v, sizeof v);
+  quad->Unlock();
+}
+
+void DrawQuadAt(Device* d, const Camera& cam, const Vec3& position, const Matrix& m) {
+  SetBillboardWorld(d, cam, position, m);
+  d->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2);
+}
+
+void DrawSplit(Device* d, const CVarnMesh& mesh, bool opaque, bool translucent) {
+  if (!mesh.deviceMesh) return;
+  for (DWORD i = 0; i < mesh.materialCount; ++i) {
+    float a = Alpha(mesh, i);
+    if (a == 0.0f) continue;
+    if ((opaque && a >= 1.0f) || (translucent && a != 1.0f)) DrawSubsetWith(d, mesh, i, true);
+  }
+}
+
+void DrawOpaque(Device* d, const CVarnMesh& mesh) {
+  if (!mesh.deviceMesh) return;
+  for (DWORD i = 0; i < mesh.materialCount; ++i)
+    if (Alpha(mesh, i) != 0.0f) DrawSubsetWith(d, mesh, i, true);
+}
+
+void DrawPlain(Device* d, const CVarnMesh& mesh) {
+  if (!mesh.deviceMesh) return;
+  DWORD n = mesh.materialCount ? mesh.materialCount : 1;
+  for (DWORD i = 0; i < n; ++i) mesh.deviceMesh->DrawSubset(d, i);
+}
+
+void DrawListed(Device* d, const CVarnMesh& mesh, int count, const int* subsets) {
+  if (!mesh.deviceMesh) return;
+  for (int k = 0; k < count; ++k) {
+    DWORD i = static_cast<DWORD>(subsets[k]);
+    if (i < mesh.materialCount && Alpha(mesh, i) != 0.0f) DrawSubsetWith(d, mesh, i, true);
+  }
+}
+
+void DrawListedWith(Device* d, const CVarnMesh& mesh, int count, const int* subsets,
+                    Texture* const* textures) {
+  if (!mesh.deviceMesh) return;
+  for (int k = 0; k < count; ++k) {
+    DWORD i = static_cast<DWORD>(subsets[k]);
+    if (i >= mesh.materialCount || Alpha(mesh, i) == 0.0f) continue;
+    d->SetMaterial(&mesh.materials[i]);
+    d->SetTexture(0, textures[k]);
+    mesh.deviceMesh->DrawSubset(d, i);
+  }
+}
+
+D3DMATERIAL8 ColourMaterial(float r, float g, float b, float a) {
+  D3DMATERIAL8 m{};
+  m.Diffuse = {r, g, b, a};
+  m.Ambient = {r, g, b, a};
+  return m;
+}
+
+}  // namespace halvex::render

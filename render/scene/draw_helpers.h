@@ -1,0 +1,48 @@
+// The drawing helpers every pass uses: world transforms that fold in the
+// camera (the device's view transform stays identity), the shared quad and
+// the mesh subset drawers.
+#pragma once
+
+#include "content/varn_mesh.h"
+#include "d3dutil/math/math.h"
+#include "platform/gfx/device.h"
+
+namespace halvex::render {
+
+// The camera matrices the frame keeps; every world transform is
+// object x view.
+struct Camera {
+  Matrix view = MatrixIdentity();
+  Vec3 up{0.0f, 1.0f, 0.0f};
+};
+
+gfx::D3DMATRIX ToD3D(const Matrix& m);
+
+// out = Rx * Ry * Rz * S.
+Matrix BuildOrientation(float ax, float ay, float az, float sx, float sy, float sz);
+void SetBillboardWorld(gfx::Device* d, const Camera& cam, const Vec3& position, const Matrix& m);
+// world = Rx * Ry * Rz * S * T * view; returns the object part (before view).
+Matrix SetObjectWorld(gfx::Device* d, const Camera& cam, const Vec3& angles, const Vec3& position,
+                      const Vec3& scale);
+void SetCamera(Camera& cam, const Vec3& eye, const Vec3& target);
+float FacingDot(const Vec3& from, const Vec3& to, const Vec3& direction);
+
+// Rewrites the shared quad's corners (z = 0), white, with the designed
+// texture coordinates; the strip order is left-bottom, left-top,
+// right-bottom, right-top.
+void FillQuad(gfx::VertexBuffer* quad, float left, float top, float right, float bottom);
+void DrawQuadAt(gfx::Device* d, const Camera& cam, const Vec3& position, const Matrix& m);
+
+// Subset drawers. A subset whose diffuse alpha is exactly 0 is never drawn
+// by the drawers that set materials.
+void DrawSplit(gfx::Device* d, const CVarnMesh& mesh, bool opaque, bool translucent);
+void DrawOpaque(gfx::Device* d, const CVarnMesh& mesh);
+void DrawPlain(gfx::Device* d, const CVarnMesh& mesh);
+void DrawListed(gfx::Device* d, const CVarnMesh& mesh, int count, const int* subsets);
+void DrawListedWith(gfx::Device* d, const CVarnMesh& mesh, int count, const int* subsets,
+                    gfx::Texture* const* textures);
+
+// Material with diffuse = ambient = (r, g, b, a).
+gfx::D3DMATERIAL8 ColourMaterial(float r, float g, float b, float a);
+
+}  // namespace halvex::render

@@ -1,0 +1,347 @@
+#include "render/scene/scene.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "world/collision/collision.h"
+
+namespace halvex::render {
+
+using namespace gfx;
+
+namespace {
+
+constexpr float kWorldTilt = -kPi / 2;  // tile and sky models are authored z up
+constexpr float kBodyScale = 1.0f;
+constexpr float kSkyScale = 1.0f;
+constexpr float kConeVisible = 0.6f;
+constexpr float kConeTrees = 0.70000005f;
+
+bool ConeVisible(float cone, int tile, int playerTile) {
+  return cone <= kConeVisible || tile == playerTile;
+}
+
+Vec3 ViewDirection(const PlayerView& v) { return Vec3Normalize(v.target - v.pivot); }
+
+void SetAmbient(Device* d, DWORD colour) { d->SetRenderState(D3DRS_AMBIENT, colour); }
+
+DWORD AmbientColour(const AmbientLevels& a) {
+  auto c = [](float v) { return static_cast<DWORD>(std::clamp(v, 0.0f, 255.0f)); };
+  return 0xff000000u | c(a.red) << 16 | c(a.green) << 8 | c(a.blue);
+}
+
+void DrawFirstPersonWeapon(Device* d, const SceneInputs& in, const MatchState& s, const Camera& cam) {
+  const PlayerState& p = s.player;
+  CVarnMesh* model = in.models->weapons[std::clamp(p.weaponIndex, 0, 2)];
+  if (!model) return;
+  const PlayerView& v = p.view;
+  SetObjectWorld(d, cam, Vec3(v.pitch, v.yaw, v.roll), v.eye + Vec3(0.0f, 8.0f + v.weaponBob, 0.0f),
+                 Vec3(1.0f));
+  DrawOpaque(d, *model);
+}
+
+// The body mesh for a combatant: neutral when standing, the jump pose
+// while climbing or moving up or down, else the running blend.
+CVarnMesh* BodyFor(const SceneInputs& in, const Combatant& c, const Vec3& last, float ts) {
+  const SceneModels& m = *in.models;
+  if (Vec3Length(c.position - last) < 0.01f) return m.bodyFrames[1];
+  if (c.climb || std::fabs(c.position.y - last.y) > 0.25f * ts) return m.bodyFrames[5];
+  return m.body;
+}
+
+void DrawBodies(Device* d, const SceneInputs& in, const MatchState& s, const Camera& cam,
+                SceneFrameState& f) {
+  for (int colour = 0; colour < kBodyColours; ++colour) {
+    d->SetTexture(0, in.textures->bodyTextures[colour]);
+    for (int i = 0; i < s.combatantCount; ++i) {
+      const Combatant& c = s.combatants[i];
+      if (c.skin % kBodyColours != colour) continue;
+      if (!ConeVisible(c.viewOffset, c.tileIndex, s.player.view.playerTile)) continue;
+      CVarnMesh* body = BodyFor(in, c, f.lastPositions[i], in.timeScale);
+      if (!body || !body->deviceMesh) continue;
+      SetObjectWorld(d, cam, Vec3(c.pitch, c.yaw, c.roll), c.position - Vec3(0, 15.5f, 0),
+                     Vec3(kBodyScale));
+      DrawPlain(d, *body);
+    }
+  }
+  for (int i = 0; i < s.combatantCount; ++i) f.lastPositions[i] = s.combatants[i].position;
+}
+
+// Corpses fall over, sink onto the ground with the collision query and lie
+// there, drawn in their owner's colour.
+void AnimateCorpse(CorpseSlot& body, const SceneInputs& in, float ts) {
+  if (body.framesLeft > 0) {
+    --body.framesLeft;
+    body.pitch += body.fallDirection == 1 ? -kPi / 32 : kPi / 32;
+    if (body.fallDirection == 1 && body.framesLeft > 12) body.yaw += kPi / 2;
+  }
+  if (body.settled) return;
+  const Vec3 step(0.0f, -2.75f * ts, 0.0f);
+  Vec3 allowed = step;
+  if (in.world && body.tileIndex >= 0 && body.tileIndex < kTileCount)
+    allowed = CollideAndSlide(body.bodyPosition, step, in.world->tiles[body.tileIndex], Vec3(2.75f));
+  if (IsStuckAnswer(allowed, step) || allowed.y > step.y * 0.5f || body.bodyPosition.y + allowed.y <= 2.75f) {
+    body.settled = 1;
+    body.bodyPosition.y = std::max(body.bodyPosition.y + std::min(allowed.y, 0.0f), 2.75f);
+  } else {
+    body.bodyPosition += allowed;
+  }
+}
+
+void DrawCorpses(Device* d, const SceneInputs& in, MatchState& s, const Camera& cam) {
+  if (!s.flags.realismMode || !in.models->bodyFrames[1]) return;
+  const Vec3 pivot = s.player.view.pivot, dir = ViewDirection(s.player.view);
+  for (int i = 0; i < s.combatantCount; ++i) {
+    CorpseSlot& body = s.corpses[i];
+    if (!body.active) continue;
+    AnimateCorpse(body, in, in.timeScale);
+    if (ConeDistance(body.bodyPosition, pivot, dir) > kConeTrees) continue;
+    d->SetTexture(0, in.textures->bodyTextures[s.combatants[i].skin % kBodyColours]);
+    float scale = body.settled ? 1.1f * kBodyScale : kBodyScale;
+    SetObjectWorld(d, cam, Vec3(body.pitch, body.yaw, body.roll), body.bodyPosition, Vec3(scale));
+    DrawPlain(d, *in.models->bodyFrames[1]);
+  }
+}
+
+void DrawHeldWeapons(Device* d, const SceneInputs& in, const MatchState& s, const Camera& cam) {
+  const DWORD blocks[3] = {in.objects->pistolBlock, in.objects->rocketBlock, in.objects->shotgunBlock};
+  const float scales[3] = {0.5f, 1.1f, 0.75f};
+  const Vec3 pivot = s.player.view.pivot;
+  for (int kind = 0; kind < 3; ++kind) {
+    CVarnMesh* model = in.models->weapons[kind];
+    if (!model) continue;
+    if (blocks[kind]) d->ApplyStateBlock(blocks[kind]);
+    for (int i = 0; i < s.combatantCount; ++i) {
+      const Combatant& c = s.combatants[i];
+      if (c.weaponIndex != kind || Vec3Length(c.position - pivot) > 500.0f) continue;
+      if (!ConeVisible(c.viewOffset, c.tileIndex, s.player.view.playerTile)) continue;
+      Vec3 facing = Vec3Normalize(Vec3(c.heading.x, 0.0f, c.heading.z));
+      if (s.flags.multiplayer) facing *= 0.5f;
+      Vec3 at(c.position.x + facing.x - 1.2f * facing.z, c.position.y + 3.0f - s.player.view.weaponBob / 2,
+              c.position.z + facing.z + 1.2f * facing.x);
+      SetObjectWorld(d, cam, Vec3(c.pitch, c.yaw, c.roll), at, Vec3(scales[kind]));
+      DrawPlain(d, *model);
+    }
+  }
+}
+
+void DrawPickups(Device* d, const SceneInputs& in, const MatchState& s, const Camera& cam, int caustics) {
+  const SceneModels& m = *in.models;
+  const FixedTextures& t = *in.textures;
+  static const D3DMATERIAL8 gold = ColourMaterial(1.0f, 0.87f, 0.1f, 1), red = ColourMaterial(1, 0, 0, 1),
+                            grey = ColourMaterial(0.6f, 0.6f, 0.6f, 1);
+  const Matrix sphereOrient[2] = {BuildOrientation(kWorldTilt, 0, 0, 0.125f, 0.125f, 0.125f),
+                                  BuildOrientation(kWorldTilt, 0, 0, 0.2f, 0.2f, 0.2f)};
+  if (in.objects->additiveBlock) d->ApplyStateBlock(in.objects->additiveBlock);
+  for (int pass = 0; pass < 2; ++pass) {
+    if (pass == 1) d->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    d->SetTexture(0, t.causticTextures[(caustics + pass * 7) % kCausticFrames]);
+    const PickupList& power = s.pickups.powerPickups;
+    for (int i = 0; m.sphere && m.sphere->deviceMesh && i < power.count; ++i) {
+      const ItemPickup& it = power.items[i];
+      if (!it.active) continue;
+      d->SetMaterial(it.powerLevel ? &gold : &red);
+      SetBillboardWorld(d, cam, Vec3(it.x, it.y, it.z), sphereOrient[pass]);
+      DrawPlain(d, *m.sphere);
+    }
+    d->SetTexture(0, pass == 0 ? t.bodyTextures[1] : t.armor);
+    const PickupList& armor = s.pickups.armorPickups;
+    for (int i = 0; m.armor && m.armor->deviceMesh && i < armor.count; ++i) {
+      const ItemPickup& it = armor.items[i];
+      if (!it.active) continue;
+      d->SetMaterial(&grey);
+      SetObjectWorld(d, cam, Vec3(0.0f, s.clocks.skyAngle1 * 40.0f, 0.0f), Vec3(it.x, it.y, it.z),
+                     Vec3(0.25f, 0.5f, 0.25f));
+      DrawPlain(d, *m.armor);
+    }
+  }
+  d->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+}
+
+void DrawTilePass(Device* d, const SceneInputs& in, const MatchState& s, const Camera& cam,
+                  SceneFrameState& f, bool opaque) {
+  const PlayerView& v = s.player.view;
+  const Vec3 dir = ViewDirection(v);
+  SetObjectWorld(d, cam, Vec3(kWorldTilt, 0, 0), Vec3(0.0f), Vec3(1.0f));
+  const TileSelection sel = TileSelectionFor(v.pivot);
+  const auto& order = tileDrawOrder[std::max(v.playerTile, 0)];
+  if (opaque) f.visibleTiles.fill(false);
+  for (int i = 0; i < kTileCount; ++i) {
+    WorldTile& tile = in.tiles->renderTiles[order[i]];
+    tile.coneDistance = ConeDistance(tile.centre, v.pivot, dir);
+    if (i > sel.nearCount && tile.coneDistance > sel.coneLimit) continue;
+    f.visibleTiles[order[i]] = true;
+    ++f.tilesDrawn;
+    if (tile.mesh) DrawSplit(d, *tile.mesh, opaque, !opaque);
+  }
+}
+
+void DrawSeaAndSky(Device* d, const SceneInputs& in, const MatchState& s, const Camera& cam,
+                   const Vec3& levels, int caustics) {
+  const SceneModels& m = *in.models;
+  const FixedTextures& t = *in.textures;
+  const PlayerView& v = s.player.view;
+  const bool alive = s.flags.gameState < 10;
+  const bool underwater = v.pivot.y < -200.0f;
+  if (alive) SetAmbient(d, 0xff000000u | static_cast<DWORD>(std::clamp(levels.x, 0.0f, 255.0f)) * 0x010101u);
+  if (v.playerTile < 0 && m.ground) {
+    d->SetTexture(0, t.armor);
+    SetObjectWorld(d, cam, Vec3(kWorldTilt, 0, 0), Vec3(0.0f), Vec3(1.0f));
+    DrawPlain(d, *m.ground);
+  }
+  if (in.backgroundExtras) {
+    if (s.settings.qualitySky) {
+      const Vec3 dir = ViewDirection(v);
+      d->SetTexture(0, t.shark);
+      for (const Wanderer& w : s.sharks)
+        if (m.shark && ConeDistance(w.position, v.pivot, dir) <= kConeVisible) {
+          SetObjectWorld(d, cam, Vec3(w.pitch, w.yaw, w.roll), w.position, w.scale);
+          DrawPlain(d, *m.shark);
+        }
+      d->SetTexture(0, t.armor);
+      for (const Wanderer& w : s.ravens)
+        if (m.raven && ConeDistance(w.position, v.pivot, dir) <= kConeVisible) {
+          SetObjectWorld(d, cam, Vec3(w.pitch, w.yaw, w.roll), w.position, w.scale);
+          DrawPlain(d, *m.raven);
+        }
+    }
+    if (m.ocean) {
+      d->SetTexture(0, t.causticTextures[caustics % kCausticFrames]);
+      D3DMATERIAL8 floor = underwater ? ColourMaterial(6, 4, 0.8f, 1) : ColourMaterial(0, 0, 0.8f, 1);
+      d->SetMaterial(&floor);
+      SetObjectWorld(d, cam, Vec3(kWorldTilt, 0, 0), Vec3(0, -800, 0), Vec3(15.0f));
+      DrawPlain(d, *m.ocean);
+      d->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+      d->SetTexture(0, t.causticTextures[(caustics + 16) % kCausticFrames]);
+      D3DMATERIAL8 sea = ColourMaterial(0.2f, 0.2f, 1, 1);
+      d->SetMaterial(&sea);
+      SetObjectWorld(d, cam, Vec3(kWorldTilt, 0, 0), Vec3(0, -150, 0), Vec3(15.0f));
+      DrawPlain(d, *m.ocean);
+      d->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+    }
+  }
+  if (v.pivot.y > -300.0f && m.skybox) {
+    if (alive) {
+      DWORD level = s.clocks.sun.y >= 0 ? 0x28u : static_cast<DWORD>(std::clamp(levels.y, 0.0f, 255.0f));
+      SetAmbient(d, 0xff000000u | level * 0x010101u);
+    }
+    if (in.objects->clampBlock) d->ApplyStateBlock(in.objects->clampBlock);
+    d->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    float scale = kSkyScale * (s.settings.qualitySky ? 1.0f : 0.5f);
+    SetObjectWorld(d, cam, Vec3(kWorldTilt, s.clocks.skyAngle1, 0), Vec3(0.0f), Vec3(scale));
+    static const int kSides[5] = {0, 1, 2, 3, 4};
+    DrawListed(d, *m.skybox, 5, kSides);
+    d->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+    if (in.objects->wrapBlock) d->ApplyStateBlock(in.objects->wrapBlock);
+  }
+}
+
+void DrawShadows(Device* d, const SceneInputs& in, const MatchState& s, const Camera& cam,
+                 const SceneFrameState& f) {
+  d->SetRenderState(D3DRS_ZWRITEENABLE, FALSE);
+  const Matrix flat = BuildOrientation(kPi / 2, 0, 0, 1, 1, 1);
+  d->SetTexture(0, in.textures->chat);
+  FillQuad(in.quad, -6, 6, 6, -6);
+  for (int i = 0; i < s.combatantCount; ++i) {
+    const Combatant& c = s.combatants[i];
+    if (c.netFlag && ConeVisible(c.viewOffset, c.tileIndex, s.player.view.playerTile))
+      DrawQuadAt(d, cam, c.position + Vec3(0, 30, 0), f.billboardFull);
+  }
+  d->SetTexture(0, in.textures->shadow);
+  FillQuad(in.quad, -12, 12, 12, -12);
+  for (int i = 0; i < s.combatantCount; ++i) {
+    const Combatant& c = s.combatants[i];
+    if (ConeVisible(c.viewOffset, c.tileIndex, s.player.view.playerTile))
+      DrawQuadAt(d, cam, Vec3(c.position.x, 0.1f, c.position.z), flat);
+  }
+  FillQuad(in.quad, -15, 15, 15, -15);
+  DrawQuadAt(d, cam, Vec3(0, 0.1f, 0), flat);
+  FillQuad(in.quad, -1, 1, 1, -1);
+  d->SetRenderState(D3DRS_ZWRITEENABLE, TRUE);
+}
+
+void DrawBlood(Device* d, const SceneInputs& in, const MatchState& s, const Camera& cam,
+               const SceneFrameState& f) {
+  if (!s.flags.realismMode || !in.blood) return;
+  if (in.objects->bloodBlock) d->ApplyStateBlock(in.objects->bloodBlock);
+  d->SetStreamSource(0, in.quad, 24);
+  d->SetTexture(0, in.textures->blood);
+  FillQuad(in.quad, -0.5f, 0.5f, 0.5f, -0.5f);
+  const Vec3 pivot = s.player.view.pivot, dir = ViewDirection(s.player.view);
+  for (int i = 0; i < s.combatantCount; ++i) {
+    const CorpseSlot& body = s.corpses[i];
+    if (body.active && in.blood->corpses[i] && ConeDistance(body.bodyPosition, pivot, dir) <= kConeVisible &&
+        Vec3Length(body.bodyPosition - pivot) <= 500.0f)
+      in.blood->corpses[i]->Draw(d, cam, f.billboardHalf);
+    const Combatant& c = s.combatants[i];
+    if (in.blood->combatants[i] && Vec3Length(c.position - pivot) <= 750.0f &&
+        ConeVisible(c.viewOffset, c.tileIndex, s.player.view.playerTile))
+      in.blood->combatants[i]->Draw(d, cam, f.billboardHalf);
+  }
+  if (in.blood->global) in.blood->global->Draw(d, cam, f.billboardHalf);
+  FillQuad(in.quad, -1, 1, 1, -1);
+  if (in.objects->fogOffBlock) d->ApplyStateBlock(in.objects->fogOffBlock);
+}
+
+}  // namespace
+
+float ConeDistance(const Vec3& object, const Vec3& pivot, const Vec3& viewDirection) {
+  return Vec3Length(Vec3Normalize(object - pivot) - viewDirection);
+}
+
+TileSelection TileSelectionFor(const Vec3& pivot) {
+  const float ax = std::fabs(pivot.x), az = std::fabs(pivot.z);
+  return {(ax > 250.0f || az > 250.0f) ? 5 : 8, (ax > 500.0f || az > 500.0f) ? 1.25f : 0.95f};
+}
+
+void PlaceCamera(Camera& cam, const MatchState& s, const SceneFrameState& f) {
+  const PlayerView& v = s.player.view;
+  const Vec3 eye = v.pivot + Vec3(0, 8, 0);
+  Vec3 at = v.target + Vec3(0, 8, 0);
+  if (f.firstCombatantCamera && s.combatantCount > 0) at = s.combatants[0].position;
+  cam.up = Vec3(0, 1, 0);
+  SetCamera(cam, eye, at);
+}
+
+void DrawWorld(const SceneInputs& in, MatchState& s, Camera& cam, SceneFrameState& f) {
+  Device* d = in.device;
+  const PlayerView& v = s.player.view;
+  const bool above = v.pivot.y > -300.0f;
+  f.tilesDrawn = 0;
+  f.causticsFrame = (f.causticsFrame + 0.5f * in.timeScale < 32.0f)
+                        ? static_cast<int>(f.causticsFrame + 0.5f * in.timeScale)
+                        : 0;
+  const Vec3 levels(std::trunc(s.clocks.sun.y / 100.0f), std::trunc(s.clocks.sun.y / 10.0f), 0.0f);
+  d->SetRenderState(D3DRS_FOGENABLE, v.pivot.y < -200.0f ? TRUE : FALSE);
+  d->SetRenderState(D3DRS_CULLMODE, s.clocks.underwaterCulling ? D3DCULL_NONE : D3DCULL_CCW);
+  PlaceCamera(cam, s, f);
+  f.billboardHalf = BuildOrientation(-kPi / 2 - v.pitch, v.yaw - kPi, 0, 0.5f, 0.5f, 0.5f);
+  f.billboardFull = BuildOrientation(-kPi / 2 - v.pitch, v.yaw - kPi, 0, 1, 1, 1);
+  if (in.objects->baseBlock) d->ApplyStateBlock(in.objects->baseBlock);
+
+  if (!s.flags.spectatorMode) DrawFirstPersonWeapon(d, in, s, cam);
+  DrawBodies(d, in, s, cam, f);
+  DrawCorpses(d, in, s, cam);
+  DrawHeldWeapons(d, in, s, cam);
+  if (above && in.models->scythe) {
+    if (in.objects->baseBlock) d->ApplyStateBlock(in.objects->baseBlock);
+    SetObjectWorld(d, cam, Vec3(kWorldTilt, 0, 0), Vec3(0.0f), Vec3(2, 1, 2));
+    DrawOpaque(d, *in.models->scythe);
+  }
+  DrawPickups(d, in, s, cam, f.causticsFrame);
+  if (in.objects->baseBlock) d->ApplyStateBlock(in.objects->baseBlock);
+  if (above) DrawTilePass(d, in, s, cam, f, true);
+  if (s.settings.renderBackground) DrawSeaAndSky(d, in, s, cam, levels, f.causticsFrame);
+  SetAmbient(d, s.flags.gameState >= 10 ? 0xffb40000u : AmbientColour(in.ambient));
+  d->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+  if (above) DrawTilePass(d, in, s, cam, f, false);
+  if (in.objects->alphaBlendBlock) d->ApplyStateBlock(in.objects->alphaBlendBlock);
+  d->SetStreamSource(0, in.quad, 24);
+  DrawShadows(d, in, s, cam, f);
+}
+
+void DrawWorldBlood(const SceneInputs& in, const MatchState& s, const Camera& cam, const SceneFrameState& f) {
+  DrawBlood(in.device, in, s, cam, f);
+}
+
+}  // namespace halvex::render

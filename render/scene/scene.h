@@ -1,0 +1,97 @@
+// The 3D part of a frame: camera, first-person weapon, bodies and corpses,
+// held weapons, the central model, pickups, the world tiles in their draw
+// order with cone culling, sea and sky, shadows and blood. It reads the
+// match state and writes only drawing state and the per-frame culling
+// values (tile cone distances, visible tiles, corpse animation).
+#pragma once
+
+#include <array>
+
+#include "content/texture_database.h"
+#include "content/varn_mesh.h"
+#include "platform/gfx/device.h"
+#include "render/device_objects.h"
+#include "render/effects/particles.h"
+#include "render/scene/draw_helpers.h"
+#include "sim/match.h"
+#include "sim/match_state.h"
+#include "world/tiles/tiles.h"
+
+namespace halvex::render {
+
+inline constexpr int kBodyFrames = 6;  // botanim1, botanim0, botanim2..5
+
+// The loaded models the scene draws (null where not loaded).
+struct SceneModels {
+  CVarnMesh* skybox = nullptr;
+  CVarnMesh* body = nullptr;  // the working copy the match loop morphs
+  std::array<CVarnMesh*, kBodyFrames> bodyFrames{};
+  std::array<CVarnMesh*, 3> weapons{};  // pistol, rocket3, shotgun1
+  CVarnMesh* tree = nullptr;
+  CVarnMesh* ocean = nullptr;
+  CVarnMesh* scythe = nullptr;
+  CVarnMesh* shark = nullptr;
+  CVarnMesh* sphere = nullptr;
+  CVarnMesh* armor = nullptr;
+  CVarnMesh* ground = nullptr;
+  CVarnMesh* raven = nullptr;
+};
+
+// Blood particle systems: one per combatant, one per corpse slot, global.
+struct BloodSystems {
+  std::array<ParticleSystem*, kMaxCombatants> combatants{};
+  std::array<ParticleSystem*, kMaxCombatants> corpses{};
+  ParticleSystem* global = nullptr;
+};
+
+// What persists between frames.
+struct SceneFrameState {
+  int causticsFrame = 0;
+  std::array<bool, kTileCount> visibleTiles{};
+  Matrix billboardHalf = MatrixIdentity();
+  Matrix billboardFull = MatrixIdentity();
+  std::array<Vec3, kMaxCombatants> lastPositions{};
+  bool firstCombatantCamera = false;
+  bool lightSetup = true;  // F3 toggles it off
+  int tilesDrawn = 0;      // this frame, both passes: what the timedemo reports
+};
+
+struct SceneInputs {
+  gfx::Device* device = nullptr;
+  gfx::VertexBuffer* quad = nullptr;
+  const DeviceObjects* objects = nullptr;
+  const SceneModels* models = nullptr;
+  const FixedTextures* textures = nullptr;
+  WorldTiles* tiles = nullptr;
+  const MatchWorld* world = nullptr;  // collision tiles for falling corpses
+  BloodSystems* blood = nullptr;
+  float timeScale = 0.0f;
+  AmbientLevels ambient;
+  bool environmentMapping = false;
+  bool backgroundExtras = true;  // sharks, ravens and the sea
+};
+
+// The camera for this frame: from the pivot raised by 8 to the target
+// raised by 8 (or to combatant 0 while following it).
+void PlaceCamera(Camera& cam, const MatchState& state, const SceneFrameState& frame);
+
+// Steps 7 to 27 of the frame's drawing, between BeginScene and the HUD.
+void DrawWorld(const SceneInputs& in, MatchState& state, Camera& cam, SceneFrameState& frame);
+
+// Step 27: the blood particles of corpses, combatants and the global system.
+void DrawWorldBlood(const SceneInputs& in, const MatchState& state, const Camera& cam,
+                    const SceneFrameState& frame);
+
+// Selection rule of both tile passes: nearest-first order from the player's
+// tile; draw position i when i <= the near count or the cone value is
+// within the limit.
+struct TileSelection {
+  int nearCount;
+  float coneLimit;
+};
+TileSelection TileSelectionFor(const Vec3& pivot);
+
+// |normalize(object - pivot) - viewDirection|.
+float ConeDistance(const Vec3& object, const Vec3& pivot, const Vec3& viewDirection);
+
+}  // namespace halvex::render

@@ -1,0 +1,81 @@
+// Run limits, screenshot frames, timedemo figures and the loading screen's
+// lines.
+#include <gtest/gtest.h>
+
+#include "device/device_setup.h"
+#include "game/loading_screen.h"
+#include "game/run_options.h"
+
+namespace halvex::game {
+namespace {
+
+TEST(RunOptions, FramesOrSecondsEndTheRun) {
+  RunOptions o;
+  EXPECT_FALSE(o.Finished(1000000, 1e6)) << "no limit: the player ends it";
+  o.frames = 10;
+  EXPECT_FALSE(o.Finished(9, 0));
+  EXPECT_TRUE(o.Finished(10, 0));
+  RunOptions s;
+  s.seconds = 2.5;
+  EXPECT_FALSE(s.Finished(5, 2.49));
+  EXPECT_TRUE(s.Finished(5, 2.5));
+}
+
+TEST(RunOptions, SteppedTimeAndShots) {
+  RunOptions o;
+  EXPECT_EQ(o.SteppedMs(), 0.0) << "follows the clock";
+  o.timedemo = true;
+  EXPECT_EQ(o.SteppedMs(), 25.0);
+  o.fixedStepMs = 10.0;
+  EXPECT_EQ(o.SteppedMs(), 10.0);
+  o.shots = {5, 100};
+  EXPECT_TRUE(o.ShotDue(5));
+  EXPECT_TRUE(o.ShotDue(100));
+  EXPECT_FALSE(o.ShotDue(6));
+}
+
+TEST(TimedemoStats, FiguresFromTheFrameTimes) {
+  TimedemoStats t;
+  EXPECT_EQ(t.AverageFps(), 0.0);
+  EXPECT_EQ(t.PercentileMs(50), 0.0);
+  for (int i = 1; i <= 100; ++i) t.Add(i);  // 1..100 ms
+  EXPECT_EQ(t.frames(), 100u);
+  EXPECT_DOUBLE_EQ(t.TotalMs(), 5050.0);
+  EXPECT_NEAR(t.AverageFps(), 100.0 / 5.05, 1e-9);
+  EXPECT_EQ(t.PercentileMs(50), 50.0);
+  EXPECT_EQ(t.PercentileMs(95), 95.0);
+  EXPECT_EQ(t.PercentileMs(100), 100.0);
+  EXPECT_EQ(t.PercentileMs(0), 1.0);
+  EXPECT_EQ(t.MaxMs(), 100.0);
+  EXPECT_NE(t.Report().find("100 frames"), std::string::npos) << t.Report();
+}
+
+TEST(LoadingScreen, NoticeAndDeviceLines) {
+  EXPECT_STREQ(NoticeLine(1), "Do Not Switch Apps At This Time.");
+  EXPECT_STREQ(NoticeLine(0), "First Attempt Failed. Final Retry.");
+  const std::string line = DeviceLine("Mesa llvmpipe", device::kPureHardwareVertexProcessing);
+  EXPECT_EQ(line, "Device: Mesa llvmpipe\nStatus: Pure Hardware T&&L and Shading");
+  EXPECT_EQ(ShownText(line), "Device: Mesa llvmpipe\nStatus: Pure Hardware T&L and Shading");
+  EXPECT_NE(DeviceLine("x", device::kMixedVertexProcessing).find("Mixed Software/Hardware T&&L"),
+            std::string::npos);
+  EXPECT_NE(DeviceLine("x", device::kSoftwareVertexProcessing).find("Software T&&L Emulation"),
+            std::string::npos);
+  EXPECT_EQ(ShownText("a & b"), "a & b");
+}
+
+TEST(LoadingScreen, BarGrowsByGlyphsAndStartsEmptyEachStep) {
+  LoadingScreen screen(nullptr, 800, 600, "Device: x", NoticeLine(1), nullptr);
+  screen.Redraw("Initializing and Receiving Options");
+  EXPECT_TRUE(screen.barText().empty());
+  screen.AppendBarGlyphs(4);
+  screen.AppendBarGlyphs(4);
+  EXPECT_EQ(screen.barText(), std::string(8, static_cast<char>(kBarGlyph)));
+  screen.ClearBar();
+  EXPECT_TRUE(screen.barText().empty());
+  screen.Redraw("Generating World Map");
+  EXPECT_EQ(screen.caption(), "Generating World Map");
+  EXPECT_EQ(screen.redraws(), 2);
+}
+
+}  // namespace
+}  // namespace halvex::game
