@@ -176,7 +176,7 @@ int RunHalvex(const std::vector<std::string>& args, const std::string& executabl
   registry.Load();
   Settings settings;
   const std::vector<std::string> areas =
-      ReadWorldList(paths::Resolve("system\\worlds.txt")).areaNames;
+      ReadWorldList("system\\worlds.txt").areaNames;
 
   if (!cl->skipLauncher && !cl->nonInteractive()) {
     if (!RunLauncher(settings, registry, areas, content)) return 0;
