@@ -60,6 +60,11 @@ void Game::DrawScene() {
   in.ambient = ambient_;
   in.environmentMapping = settings_.environmentMapping;
   in.backgroundExtras = backgroundExtras_ != 0;
+  for (int i = 0; i < 2; ++i) {
+    in.lightMapEffect[i] = dev_.lightMapEffect[i];
+    in.lightMapTechnique[i] = dev_.lightMapTechniqueIndex[i] != -1 ? dev_.lightMapTechnique[i] : nullptr;
+  }
+  in.multiTex = &content_.multiTex;
   render::DrawWorld(in, s, camera_, sceneFrame_);
 
   render::EffectInputs fx;

@@ -37,6 +37,27 @@ void DrawShotSprites(Device* d, const Camera& cam, const Projectile& shot, int p
   }
 }
 
+// A white glare over the whole screen, through the banner's screen quad.
+void DrawGlare(const EffectInputs& in, DWORD alpha) {
+  if (!in.bannerQuad) return;
+  struct V {
+    float x, y, z, rhw;
+    D3DCOLOR c;
+    float u, v;
+  };
+  BYTE* data = nullptr;
+  if (FAILED(in.bannerQuad->Lock(0, 4 * sizeof(V), &data, 0)) || !data) return;
+  V* v = reinterpret_cast<V*>(data);
+  for (int i = 0; i < 4; ++i) v[i].c = alpha << 24 | 0xffffff;
+  in.bannerQuad->Unlock();
+  Device* d = in.device;
+  if (in.drawBlock) d->ApplyStateBlock(in.drawBlock);
+  d->SetTexture(0, nullptr);
+  d->SetVertexShader(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1);
+  d->SetStreamSource(0, in.bannerQuad, sizeof(V));
+  d->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2);
+}
+
 }  // namespace
 
 bool DrawnInPass(const Projectile& shot, int pass) {
@@ -140,8 +161,11 @@ bool DrawLensFlare(const EffectInputs& in, const MatchState& s, const Camera& ca
     for (const LensFlareElement& e : in.textures->lensFlareElements)
       sprite(e.position, static_cast<float>(e.halfSize),
              in.textures->lensTextures[std::clamp(e.lensTexture, 0, kLensTextures - 1)]);
+  if (f > 0.83f) DrawGlare(in, static_cast<DWORD>(std::min(255.0f, (f - 0.83f) * 4200.0f)));
   FillQuad(in.quad, -1, 1, 1, -1);
   if (in.savedBlock) d->ApplyStateBlock(in.savedBlock);
+  d->SetVertexShader(D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1);
+  d->SetStreamSource(0, in.quad, 24);
   return true;
 }
 

@@ -111,8 +111,7 @@ void DrawBanner(const HudInputs& in, const MatchState& s) {
     std::snprintf(text, sizeof text, "Welcome to the %s Battle Area\nFree-For-All Mode: %d Bots.", in.areaName,
                   s.combatantCount);
   UseFont(in, font);
-  // Screen-space stand-in for the flat 3D text: near the top left.
-  Text(font, in.width * 0.025f, in.height * 0.08f, (a << 24) | 0xffffff, text);
+  if (font) font->DrawTextScaled(-0.95f, 1.16f, 0.1f, 0.035f, 0.035f, (a << 24) | 0xffffff, text, kTextFiltered);
 }
 
 void DrawCentreMessage(const HudInputs& in, const MatchState& s, int kind) {

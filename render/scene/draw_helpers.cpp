@@ -117,6 +117,34 @@ void DrawListedWith(Device* d, const CVarnMesh& mesh, int count, const int* subs
   }
 }
 
+void DrawLightMapped(Device* d, const CVarnMesh& mesh, d3dutil::Effect* effect, d3dutil::Technique* technique,
+                     Texture* second, const int* flags, bool opaque, bool translucent) {
+  if (!mesh.deviceMesh || !effect || !technique) return;
+  constexpr DWORD kTex0 = d3dutil::MakeFourCC("tex0"), kTex1 = d3dutil::MakeFourCC("tex1");
+  effect->SetTexture(kTex1, second);
+  UINT passes = 0;
+  technique->Begin(&passes);
+  for (DWORD i = 0; i < mesh.materialCount; ++i) {
+    const float a = Alpha(mesh, i);
+    if (a == 0.0f || !((opaque && a >= 1.0f) || (translucent && a != 1.0f))) continue;
+    d->SetMaterial(&mesh.materials[i]);
+    Texture* own = i < mesh.textures.size() ? mesh.textures[i] : nullptr;
+    if (i < 16 && flags && flags[i] != 0) {
+      for (UINT p = 0; p < passes; ++p) {
+        effect->SetTexture(kTex0, own);
+        technique->Pass(p);
+        mesh.deviceMesh->DrawSubset(d, i);
+      }
+    } else {
+      d->SetTexture(0, own);
+      mesh.deviceMesh->DrawSubset(d, i);
+    }
+  }
+  technique->End();
+  effect->SetTexture(kTex1, nullptr);
+  d->SetTexture(1, nullptr);
+}
+
 D3DMATERIAL8 ColourMaterial(float r, float g, float b, float a) {
   D3DMATERIAL8 m{};
   m.Diffuse = {r, g, b, a};

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "content/varn_mesh.h"
+#include "d3dutil/effect/effect.h"
 #include "d3dutil/math/math.h"
 #include "platform/gfx/device.h"
 
@@ -41,6 +42,14 @@ void DrawPlain(gfx::Device* d, const CVarnMesh& mesh);
 void DrawListed(gfx::Device* d, const CVarnMesh& mesh, int count, const int* subsets);
 void DrawListedWith(gfx::Device* d, const CVarnMesh& mesh, int count, const int* subsets,
                     gfx::Texture* const* textures);
+
+// A tile through the light-map effect: materials flagged non-zero in
+// lightMapFlags (16 entries) run every pass of the technique with their own
+// texture as tex0 and `second` (the caustics frame) as tex1; the others are
+// drawn once with their own texture.
+void DrawLightMapped(gfx::Device* d, const CVarnMesh& mesh, d3dutil::Effect* effect,
+                     d3dutil::Technique* technique, gfx::Texture* second, const int* lightMapFlags,
+                     bool opaque, bool translucent);
 
 // Material with diffuse = ambient = (r, g, b, a).
 gfx::D3DMATERIAL8 ColourMaterial(float r, float g, float b, float a);

@@ -172,7 +172,14 @@ void DrawTilePass(Device* d, const SceneInputs& in, const MatchState& s, const C
     if (i > sel.nearCount && tile.coneDistance > sel.coneLimit) continue;
     f.visibleTiles[order[i]] = true;
     ++f.tilesDrawn;
-    if (tile.mesh) DrawSplit(d, *tile.mesh, opaque, !opaque);
+    if (!tile.mesh) continue;
+    const int pass = opaque ? 0 : 1;
+    if (in.lightMapTechnique[pass] && in.lightMapEffect[pass] && in.multiTex)
+      DrawLightMapped(d, *tile.mesh, in.lightMapEffect[pass], in.lightMapTechnique[pass],
+                      in.textures->causticTextures[f.causticsFrame % kCausticFrames],
+                      (*in.multiTex)[order[i]].data(), opaque, !opaque);
+    else
+      DrawSplit(d, *tile.mesh, opaque, !opaque);
   }
 }
 

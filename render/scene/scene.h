@@ -69,6 +69,11 @@ struct SceneInputs {
   AmbientLevels ambient;
   bool environmentMapping = false;
   bool backgroundExtras = true;  // sharks, ravens and the sea
+  // Light mapping: the two effects (opaque and translucent pass) with their
+  // techniques, null when off or when no technique validated.
+  d3dutil::Effect* lightMapEffect[2] = {};
+  d3dutil::Technique* lightMapTechnique[2] = {};
+  const MultiTexTable* multiTex = nullptr;
 };
 
 // The camera for this frame: from the pivot raised by 8 to the target
