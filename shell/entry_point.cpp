@@ -74,6 +74,7 @@ int RunGame(Settings& settings, const CommandLine& cl) {
     return 1;
   }
   window.SetEventObserver([](const SDL_Event& e) { input::HandleEvent(e); });
+  window.SetPumpHook([] { input::ApplyInputRequests(); });
   window.SetStatusText(settings.multiplayer ? kConnectingStatus : kLoadingStatus);
 
   platform::GameThread gameThread;

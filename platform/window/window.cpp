@@ -230,6 +230,7 @@ void Window::PumpSdlEvents(const MessageQueue::Handler& handler) {
     for (int i = 0; i < n; ++i) handler(messages[i]);
     have = SDL_PollEvent(&event) != 0;
   }
+  if (pumpHook_) pumpHook_();
 }
 
 int Window::RunMessageLoop(const Procedure& procedure) {

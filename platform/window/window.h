@@ -60,6 +60,9 @@ class Window {
 
   // Every SDL event, before translation (call before RunMessageLoop).
   void SetEventObserver(EventObserver observer) { observer_ = std::move(observer); }
+  // Called on the window thread after every pump of the SDL events, for work
+  // SDL wants done on the thread that owns the window.
+  void SetPumpHook(std::function<void()> hook) { pumpHook_ = std::move(hook); }
 
   // Thread-safe.
   void Post(std::uint32_t message, WParam wParam = 0, LParam lParam = 0) {
@@ -93,6 +96,7 @@ class Window {
   std::uint32_t wakeEvent_ = 0;
   MessageQueue queue_;
   EventObserver observer_;
+  std::function<void()> pumpHook_;
 
   struct Timer {
     int periodMs;

@@ -75,6 +75,14 @@ TEST_F(HalvexE2E, HeadlessRunEndsCleanlyAndStoresNothing) {
       << "a run that skips the launcher must not store settings";
 }
 
+TEST_F(HalvexE2E, AreasAreFoundThroughARelativeContentFolder) {
+  const fs::path relative = fs::relative(content_, fs::current_path());
+  ProcessRun run = Halvex("--headless --frames 3 --area \"proving grounds\" --config-dir " +
+                          config_.string() + " --content " + relative.string(),
+                          "SDL_AUDIODRIVER=dummy");
+  EXPECT_EQ(run.code, 0) << run.output;
+}
+
 TEST_F(HalvexE2E, UnknownAreaAndMissingContentAreReported) {
   ProcessRun area = Halvex("--headless --area Nowhere " + Common());
   EXPECT_EQ(area.code, 2);
