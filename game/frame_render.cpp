@@ -65,6 +65,8 @@ void Game::DrawScene() {
     in.lightMapTechnique[i] = dev_.lightMapTechniqueIndex[i] != -1 ? dev_.lightMapTechnique[i] : nullptr;
   }
   in.multiTex = &content_.multiTex;
+  in.meshScan = meshScan_;
+  in.overdrawQuad = overdrawQuad_;
   render::DrawWorld(in, s, camera_, sceneFrame_);
 
   render::EffectInputs fx;

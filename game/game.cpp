@@ -127,6 +127,9 @@ void Game::Command(KeyCommand command) {
       meshScanReadout_ = !meshScanReadout_;
       break;
     case KeyCommand::kToggleMeshScan:
+      // The count needs the stencil that only debug mode's depth format has.
+      meshScan_ = !meshScan_ && settings_.debugMode;
+      break;
     case KeyCommand::kToggleLightMapTiles:
       break;
   }

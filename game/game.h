@@ -134,7 +134,7 @@ class Game final : public GamePort, public device::DeviceSlots, private MatchEve
   render::AmbientLevels ambient_;
   FrameContext* frame_ = nullptr;  // the frame being run
   InputSnapshot input_;
-  bool wireframe_ = false, meshScanReadout_ = false;
+  bool wireframe_ = false, meshScanReadout_ = false, meshScan_ = false;
   int backgroundExtras_ = 1;
   bool endedByLimit_ = false;
   std::array<int, 4> lastShell_{};  // spectator, chat open, chat active, game state

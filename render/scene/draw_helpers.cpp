@@ -145,6 +145,47 @@ void DrawLightMapped(Device* d, const CVarnMesh& mesh, d3dutil::Effect* effect, 
   d->SetTexture(1, nullptr);
 }
 
+void BeginOverdrawCount(Device* d) {
+  d->Clear(0, nullptr, D3DCLEAR_STENCIL, 0, 1.0f, 0);
+  d->SetRenderState(D3DRS_STENCILENABLE, TRUE);
+  d->SetRenderState(D3DRS_STENCILFUNC, D3DCMP_ALWAYS);
+  d->SetRenderState(D3DRS_STENCILREF, 0);
+  d->SetRenderState(D3DRS_STENCILMASK, 0);
+  d->SetRenderState(D3DRS_STENCILWRITEMASK, 0xffffffff);
+  d->SetRenderState(D3DRS_STENCILFAIL, D3DSTENCILOP_KEEP);
+  d->SetRenderState(D3DRS_STENCILZFAIL, D3DSTENCILOP_INCRSAT);
+  d->SetRenderState(D3DRS_STENCILPASS, D3DSTENCILOP_INCRSAT);
+}
+
+void ShowOverdraw(Device* d, VertexBuffer* overdrawQuad) {
+  if (!overdrawQuad) return;
+  d->SetRenderState(D3DRS_ZENABLE, FALSE);
+  d->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+  d->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCCOLOR);
+  d->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCCOLOR);
+  d->SetRenderState(D3DRS_STENCILZFAIL, D3DSTENCILOP_KEEP);
+  d->SetRenderState(D3DRS_STENCILPASS, D3DSTENCILOP_KEEP);
+  d->SetRenderState(D3DRS_STENCILFUNC, D3DCMP_NOTEQUAL);
+  d->SetRenderState(D3DRS_STENCILREF, 0);
+  d->SetVertexShader(D3DFVF_XYZRHW | D3DFVF_DIFFUSE);
+  d->SetStreamSource(0, overdrawQuad, 20);
+  d->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+  d->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TFACTOR);
+  const DWORD masks[3] = {1, 2, 4};
+  const D3DCOLOR colours[3] = {0xff0000bb, 0xff00bb00, 0xffbb0000};
+  for (int i = 0; i < 3; ++i) {
+    d->SetRenderState(D3DRS_STENCILMASK, masks[i]);
+    d->SetRenderState(D3DRS_TEXTUREFACTOR, colours[i]);
+    d->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2);
+  }
+  d->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
+  d->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+  d->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
+  d->SetRenderState(D3DRS_ZENABLE, TRUE);
+  d->SetRenderState(D3DRS_STENCILENABLE, FALSE);
+  d->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+}
+
 D3DMATERIAL8 ColourMaterial(float r, float g, float b, float a) {
   D3DMATERIAL8 m{};
   m.Diffuse = {r, g, b, a};

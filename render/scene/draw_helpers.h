@@ -51,6 +51,12 @@ void DrawLightMapped(gfx::Device* d, const CVarnMesh& mesh, d3dutil::Effect* eff
                      d3dutil::Technique* technique, gfx::Texture* second, const int* lightMapFlags,
                      bool opaque, bool translucent);
 
+// The debug overdraw view: every drawn pixel counts up in the stencil
+// buffer, then the low three bits of the count show as blue, green and red
+// over the screen (through the pre-transformed, coloured overdraw quad).
+void BeginOverdrawCount(gfx::Device* d);
+void ShowOverdraw(gfx::Device* d, gfx::VertexBuffer* overdrawQuad);
+
 // Material with diffuse = ambient = (r, g, b, a).
 gfx::D3DMATERIAL8 ColourMaterial(float r, float g, float b, float a);
 

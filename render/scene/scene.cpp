@@ -320,6 +320,7 @@ void DrawWorld(const SceneInputs& in, MatchState& s, Camera& cam, SceneFrameStat
                         : 0;
   const Vec3 levels(std::trunc(s.clocks.sun.y / 100.0f), std::trunc(s.clocks.sun.y / 10.0f), 0.0f);
   d->SetRenderState(D3DRS_FOGENABLE, v.pivot.y < -200.0f ? TRUE : FALSE);
+  if (in.meshScan) BeginOverdrawCount(d);
   d->SetRenderState(D3DRS_CULLMODE, s.clocks.underwaterCulling ? D3DCULL_NONE : D3DCULL_CCW);
   PlaceCamera(cam, s, f);
   f.billboardHalf = BuildOrientation(-kPi / 2 - v.pitch, v.yaw - kPi, 0, 0.5f, 0.5f, 0.5f);
@@ -342,6 +343,7 @@ void DrawWorld(const SceneInputs& in, MatchState& s, Camera& cam, SceneFrameStat
   SetAmbient(d, s.flags.gameState >= 10 ? 0xffb40000u : AmbientColour(in.ambient));
   d->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
   if (above) DrawTilePass(d, in, s, cam, f, false);
+  if (in.meshScan) ShowOverdraw(d, in.overdrawQuad);
   if (in.objects->alphaBlendBlock) d->ApplyStateBlock(in.objects->alphaBlendBlock);
   d->SetStreamSource(0, in.quad, 24);
   DrawShadows(d, in, s, cam, f);

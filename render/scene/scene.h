@@ -74,6 +74,9 @@ struct SceneInputs {
   d3dutil::Effect* lightMapEffect[2] = {};
   d3dutil::Technique* lightMapTechnique[2] = {};
   const MultiTexTable* multiTex = nullptr;
+  // The debug overdraw view (B in debug mode) and its screen quad.
+  bool meshScan = false;
+  gfx::VertexBuffer* overdrawQuad = nullptr;
 };
 
 // The camera for this frame: from the pivot raised by 8 to the target
