@@ -67,34 +67,14 @@ void DrawBodies(Device* d, const SceneInputs& in, const MatchState& s, const Cam
   for (int i = 0; i < s.combatantCount; ++i) f.lastPositions[i] = s.combatants[i].position;
 }
 
-// Corpses fall over, sink onto the ground with the collision query and lie
-// there, drawn in their owner's colour.
-void AnimateCorpse(CorpseSlot& body, const SceneInputs& in, float ts) {
-  if (body.framesLeft > 0) {
-    --body.framesLeft;
-    body.pitch += body.fallDirection == 1 ? -kPi / 32 : kPi / 32;
-    if (body.fallDirection == 1 && body.framesLeft > 12) body.yaw += kPi / 2;
-  }
-  if (body.settled) return;
-  const Vec3 step(0.0f, -2.75f * ts, 0.0f);
-  Vec3 allowed = step;
-  if (in.world && body.tileIndex >= 0 && body.tileIndex < kTileCount)
-    allowed = CollideAndSlide(body.bodyPosition, step, in.world->tiles[body.tileIndex], Vec3(2.75f));
-  if (IsStuckAnswer(allowed, step) || allowed.y > step.y * 0.5f || body.bodyPosition.y + allowed.y <= 2.75f) {
-    body.settled = 1;
-    body.bodyPosition.y = std::max(body.bodyPosition.y + std::min(allowed.y, 0.0f), 2.75f);
-  } else {
-    body.bodyPosition += allowed;
-  }
-}
-
 void DrawCorpses(Device* d, const SceneInputs& in, MatchState& s, const Camera& cam) {
   if (!s.flags.realismMode || !in.models->bodyFrames[1]) return;
   const Vec3 pivot = s.player.view.pivot, dir = ViewDirection(s.player.view);
   for (int i = 0; i < s.combatantCount; ++i) {
     CorpseSlot& body = s.corpses[i];
     if (!body.active) continue;
-    AnimateCorpse(body, in, in.timeScale);
+    const bool inMap = in.world && body.tileIndex >= 0 && body.tileIndex < kTileCount;
+    AnimateCorpse(body, inMap ? &in.world->tiles[body.tileIndex] : nullptr, in.timeScale);
     if (ConeDistance(body.bodyPosition, pivot, dir) > kConeTrees) continue;
     d->SetTexture(0, in.textures->bodyTextures[s.combatants[i].skin % kBodyColours]);
     float scale = body.settled ? 1.1f * kBodyScale : kBodyScale;
@@ -291,6 +271,27 @@ void DrawBlood(Device* d, const SceneInputs& in, const MatchState& s, const Came
 }
 
 }  // namespace
+
+void AnimateCorpse(CorpseSlot& body, const CollisionMeshView* tile, float ts) {
+  if (body.framesLeft > 0) {
+    if (body.fallDirection == 1 && body.framesLeft > 12) body.yaw += kPi / 2;
+    --body.framesLeft;
+    body.pitch += body.fallDirection == 1 ? -kPi / 32 : kPi / 32;
+  }
+  if (body.settled || ts <= 0.0f) return;
+  const Vec3 step(0.0f, -2.75f * ts, 0.0f);
+  const Vec3 allowed = tile && tile->indexCount ? CollideAndSlide(body.bodyPosition, step, *tile, Vec3(2.75f)) : step;
+  if (IsStuckAnswer(allowed, step)) {
+    body.settled = 1;
+    return;
+  }
+  // Less than the whole step allowed: it met the ground.
+  body.bodyPosition += allowed;
+  if (allowed.y > step.y * 0.99f || body.bodyPosition.y <= 2.75f) {
+    body.settled = 1;
+    body.bodyPosition.y = std::max(body.bodyPosition.y, 2.75f);
+  }
+}
 
 float ConeDistance(const Vec3& object, const Vec3& pivot, const Vec3& viewDirection) {
   return Vec3Length(Vec3Normalize(object - pivot) - viewDirection);

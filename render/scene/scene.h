@@ -90,6 +90,11 @@ void DrawWorld(const SceneInputs& in, MatchState& state, Camera& cam, SceneFrame
 void DrawWorldBlood(const SceneInputs& in, const MatchState& state, const Camera& cam,
                     const SceneFrameState& frame);
 
+// One frame of a corpse: it tips over during its first frames, then sinks
+// with the collision query until it meets ground (or height 2.75) and
+// settles there. tile may be null (nothing to land on but the floor).
+void AnimateCorpse(CorpseSlot& body, const CollisionMeshView* tile, float timeScale);
+
 // Selection rule of both tile passes: nearest-first order from the player's
 // tile; draw position i when i <= the near count or the cone value is
 // within the limit.
