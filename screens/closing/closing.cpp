@@ -44,8 +44,13 @@ void CentredText(const IntroInputs& in, const char* text, float fromBottom, D3DC
   if (!in.font) return;
   render::TextSize size{0, 0};
   in.font->MeasureText(text, &size);
+  // Screen text needs the font's own states; the scene's come back after.
+  if (in.font->savedBlock) in.device->CaptureStateBlock(in.font->savedBlock);
+  if (in.font->drawBlock) in.device->ApplyStateBlock(in.font->drawBlock);
+  in.device->SetVertexShader(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1);
   in.device->SetTexture(0, in.font->texture);
   in.font->DrawText2D(in.width / 2.0f - size.cx / 2.0f, in.height - fromBottom, colour, text, 0);
+  if (in.font->savedBlock) in.device->ApplyStateBlock(in.font->savedBlock);
 }
 
 void DrawCredit(const IntroInputs& in, const render::Camera& cam, const ClosingState& s) {
@@ -78,7 +83,9 @@ int RunClosing(const IntroInputs& in, GameRandom& random, const std::atomic<int>
   ClosingState s;
   render::Camera cam;
   int frames = 0;
+  FramePacer pacer(in.paceFrames);
   for (bool running = true; running;) {
+    pacer.Wait();
     if (in.exitRequested && *in.exitRequested) return frames;
     if (gameRunning && !*gameRunning) {
       std::this_thread::yield();

@@ -1,5 +1,7 @@
 #include "screens/intro/intro.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <thread>
 
@@ -23,8 +25,13 @@ void DrawPrompt(const IntroInputs& in, const char* text, float fromBottom, D3DCO
   if (!in.font) return;
   render::TextSize size{0, 0};
   in.font->MeasureText(text, &size);
+  // Screen text needs the font's own states; the scene's come back after.
+  if (in.font->savedBlock) in.device->CaptureStateBlock(in.font->savedBlock);
+  if (in.font->drawBlock) in.device->ApplyStateBlock(in.font->drawBlock);
+  in.device->SetVertexShader(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1);
   in.device->SetTexture(0, in.font->texture);
   in.font->DrawText2D(in.width / 2.0f - size.cx / 2.0f, in.height - fromBottom, colour, text, 0);
+  if (in.font->savedBlock) in.device->ApplyStateBlock(in.font->savedBlock);
 }
 
 // Mouse look around the logo: left button turns the eye, the wheel moves it.
@@ -37,6 +44,14 @@ void TurnEye(Vec3& eye, const input::DIMOUSESTATE& m) {
 }
 
 }  // namespace
+
+void FramePacer::Wait() {
+  if (!active_) return;
+  using namespace std::chrono;
+  const long long now = duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
+  if (nextUs_ > now) std::this_thread::sleep_for(microseconds(nextUs_ - now));
+  nextUs_ = std::max(now, nextUs_) + 16667;
+}
 
 bool IntroState::Advance() {
   if (phase == 0) {
@@ -122,7 +137,9 @@ int RunIntro(const IntroInputs& in, GameRandom& random) {
   render::Camera cam;
   Vec3 eye(0, 20, 0);
   int frames = 0;
+  FramePacer pacer(in.paceFrames && !in.nonInteractive);
   while (!in.multiplayer) {
+    pacer.Wait();
     if (in.exitRequested && *in.exitRequested) return frames;
     if (in.gameRunning && !*in.gameRunning) {
       std::this_thread::yield();

@@ -29,6 +29,7 @@ struct IntroInputs {
   gfx::Texture* bloodTexture = nullptr;
   int width = 800, height = 600;
   bool nonInteractive = false;
+  bool paceFrames = true;  // at most 60 frames a second while someone watches
   bool multiplayer = false;
   const std::atomic<int>* exitRequested = nullptr;
   const std::atomic<int>* gameRunning = nullptr;
@@ -61,6 +62,19 @@ void BeginPresentationStates(const IntroInputs& in);
 void EndPresentationStates(const IntroInputs& in);
 // Light 1 as the spotlight aimed at (x, 33, 100), in camera space.
 void SetSpotlight(gfx::Device* d, const Matrix& view, float x);
+// Paces the screens' frames at no more than 60 a second while someone
+// watches: they move per frame, and a window without vertical sync would
+// otherwise run them through in moments.
+class FramePacer {
+ public:
+  explicit FramePacer(bool active) : active_(active) {}
+  void Wait();
+
+ private:
+  bool active_;
+  long long nextUs_ = 0;
+};
+
 // Whether Enter is held, with the devices re-acquired.
 bool EnterHeld(const IntroInputs& in, input::DIMOUSESTATE* mouse);
 

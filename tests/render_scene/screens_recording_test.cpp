@@ -33,6 +33,7 @@ class ScreensRecording : public ::testing::Test {
     in_.width = 320;
     in_.height = 240;
     in_.exitRequested = &exit_;
+    in_.paceFrames = false;
     in_.playSound = [this](int s) { sounds_.push_back(s); };
   }
   void TearDown() override {
