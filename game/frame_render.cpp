@@ -23,32 +23,9 @@ render::LightInputs Game::Lights() const {
   return in;
 }
 
-void Game::RenderFrame() {
-  Device* d = dev_.device;
-  if (!d) return;
-  content_.UploadMorphs();
-  const HRESULT hr = d->TestCooperativeLevel();
-  if (hr == D3DERR_DEVICENOTRESET) {
-    device::ResetDevice(dev_, *this, false);
-  } else if (hr != D3DERR_DEVICELOST) {
-    DrawScene();
-  }
-  d->Present(nullptr, nullptr, nullptr, nullptr);
-}
-
-void Game::DrawScene() {
-  Device* d = dev_.device;
-  MatchState& s = *state_;
-  const float ts = frame_ ? frame_->timeScale : 0.0f;
-  TickHudTimers(s, ts);
-  d->BeginScene();
-  d->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0x00000000, 1.0f, 0);
-  render::PlaceCamera(camera_, s, sceneFrame_);
-  if (sceneFrame_.lightSetup) ambient_ = render::SetupLights(d, Lights());
-  d->LightEnable(5, s.flags.lightningFlash ? TRUE : FALSE);
-
+render::SceneInputs Game::MakeSceneInputs(float ts) {
   render::SceneInputs in;
-  in.device = d;
+  in.device = dev_.device;
   in.quad = dev_.quadVertexBuffer;
   in.objects = &objects_;
   in.models = &content_.scene;
@@ -67,6 +44,54 @@ void Game::DrawScene() {
   in.multiTex = &content_.multiTex;
   in.meshScan = meshScan_;
   in.overdrawQuad = overdrawQuad_;
+  return in;
+}
+
+// The environment texture, refreshed while the camera faces the centre.
+void Game::RefreshEnvironment() {
+  Device* d = dev_.device;
+  MatchState& s = *state_;
+  if (!settings_.environmentMapping || s.clocks.environmentCountdown == 0 || !objects_.environmentTexture ||
+      !render::FacesEnvironmentModel(s.player.view))
+    return;
+  Surface *target = nullptr, *depth = nullptr, *level = nullptr;
+  d->GetRenderTarget(&target);
+  d->GetDepthStencilSurface(&depth);
+  objects_.environmentTexture->GetSurfaceLevel(0, &level);
+  d->SetRenderTarget(level, objects_.environmentDepth);
+  render::Camera mirror;
+  render::DrawEnvironmentMap(MakeSceneInputs(frame_ ? frame_->timeScale : 0.0f), s, mirror, sceneFrame_);
+  d->SetRenderTarget(target, depth);
+  for (Surface* surface : {level, target, depth})
+    if (surface) surface->Release();
+}
+
+void Game::RenderFrame() {
+  Device* d = dev_.device;
+  if (!d) return;
+  content_.UploadMorphs();
+  const HRESULT hr = d->TestCooperativeLevel();
+  if (hr == D3DERR_DEVICENOTRESET) {
+    device::ResetDevice(dev_, *this, false);
+  } else if (hr != D3DERR_DEVICELOST) {
+    RefreshEnvironment();
+    DrawScene();
+  }
+  d->Present(nullptr, nullptr, nullptr, nullptr);
+}
+
+void Game::DrawScene() {
+  Device* d = dev_.device;
+  MatchState& s = *state_;
+  const float ts = frame_ ? frame_->timeScale : 0.0f;
+  TickHudTimers(s, ts);
+  d->BeginScene();
+  d->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0x00000000, 1.0f, 0);
+  render::PlaceCamera(camera_, s, sceneFrame_);
+  if (sceneFrame_.lightSetup) ambient_ = render::SetupLights(d, Lights());
+  d->LightEnable(5, s.flags.lightningFlash ? TRUE : FALSE);
+
+  const render::SceneInputs in = MakeSceneInputs(ts);
   render::DrawWorld(in, s, camera_, sceneFrame_);
 
   render::EffectInputs fx;

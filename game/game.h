@@ -89,6 +89,8 @@ class Game final : public GamePort, public device::DeviceSlots, private MatchEve
   void DeleteFontsAndParticles();
   gfx::HRESULT RestoreObjects();
   void DrawScene();
+  void RefreshEnvironment();
+  render::SceneInputs MakeSceneInputs(float timeScale);
   void DrawHudLayer();
   render::LightInputs Lights() const;
   void PresentationLights();

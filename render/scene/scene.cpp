@@ -50,7 +50,7 @@ CVarnMesh* BodyFor(const SceneInputs& in, const Combatant& c, const Vec3& last, 
 }
 
 void DrawBodies(Device* d, const SceneInputs& in, const MatchState& s, const Camera& cam,
-                SceneFrameState& f) {
+                SceneFrameState& f, bool remember = true) {
   for (int colour = 0; colour < kBodyColours; ++colour) {
     d->SetTexture(0, in.textures->bodyTextures[colour]);
     for (int i = 0; i < s.combatantCount; ++i) {
@@ -64,6 +64,7 @@ void DrawBodies(Device* d, const SceneInputs& in, const MatchState& s, const Cam
       DrawPlain(d, *body);
     }
   }
+  if (!remember) return;
   for (int i = 0; i < s.combatantCount; ++i) f.lastPositions[i] = s.combatants[i].position;
 }
 
@@ -103,6 +104,26 @@ void DrawHeldWeapons(Device* d, const SceneInputs& in, const MatchState& s, cons
       DrawPlain(d, *model);
     }
   }
+}
+
+// The monument at the origin; with environment mapping its third subset is
+// drawn again below, glowing with the environment texture.
+void DrawCentralModel(Device* d, const SceneInputs& in, const Camera& cam) {
+  const CVarnMesh& m = *in.models->scythe;
+  if (in.objects->baseBlock) d->ApplyStateBlock(in.objects->baseBlock);
+  SetObjectWorld(d, cam, Vec3(kWorldTilt, 0, 0), Vec3(0.0f), Vec3(2, 1, 2));
+  if (!in.environmentMapping || !in.objects->environmentTexture) {
+    DrawOpaque(d, m);
+    return;
+  }
+  static const int kOwn[2] = {0, 1}, kMirror[1] = {2};
+  DrawListed(d, m, 2, kOwn);
+  SetObjectWorld(d, cam, Vec3(kWorldTilt, 0, 0), Vec3(0, -120, 0), Vec3(2, 2, 2));
+  DrawListed(d, m, 1, kMirror);
+  if (in.objects->glowBlock) d->ApplyStateBlock(in.objects->glowBlock);
+  Texture* env = in.objects->environmentTexture;
+  DrawListedWith(d, m, 1, kMirror, &env);
+  d->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
 }
 
 void DrawPickups(Device* d, const SceneInputs& in, const MatchState& s, const Camera& cam, int caustics) {
@@ -332,11 +353,7 @@ void DrawWorld(const SceneInputs& in, MatchState& s, Camera& cam, SceneFrameStat
   DrawBodies(d, in, s, cam, f);
   DrawCorpses(d, in, s, cam);
   DrawHeldWeapons(d, in, s, cam);
-  if (above && in.models->scythe) {
-    if (in.objects->baseBlock) d->ApplyStateBlock(in.objects->baseBlock);
-    SetObjectWorld(d, cam, Vec3(kWorldTilt, 0, 0), Vec3(0.0f), Vec3(2, 1, 2));
-    DrawOpaque(d, *in.models->scythe);
-  }
+  if (above && in.models->scythe) DrawCentralModel(d, in, cam);
   DrawPickups(d, in, s, cam, f.causticsFrame);
   if (in.objects->baseBlock) d->ApplyStateBlock(in.objects->baseBlock);
   if (above) DrawTilePass(d, in, s, cam, f, true);
@@ -348,6 +365,53 @@ void DrawWorld(const SceneInputs& in, MatchState& s, Camera& cam, SceneFrameStat
   if (in.objects->alphaBlendBlock) d->ApplyStateBlock(in.objects->alphaBlendBlock);
   d->SetStreamSource(0, in.quad, 24);
   DrawShadows(d, in, s, cam, f);
+}
+
+bool FacesEnvironmentModel(const PlayerView& v) {
+  return ConeDistance(Vec3(0, 100, 0), v.pivot, ViewDirection(v)) < 0.6f;
+}
+
+void DrawEnvironmentMap(const SceneInputs& in, MatchState& s, Camera& cam, SceneFrameState& f) {
+  Device* d = in.device;
+  const PlayerView& v = s.player.view;
+  f.environmentCaustics = (f.environmentCaustics + 0.5f * in.timeScale < 32.0f)
+                              ? static_cast<int>(f.environmentCaustics + 0.5f * in.timeScale)
+                              : 0;
+  d->BeginScene();
+  d->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0x00000000, 1.0f, 0);
+  cam.up = Vec3(0, 0, 1);
+  SetCamera(cam, Vec3(0, 110, 0), v.target + Vec3(0, 8, 0) - 20.0f * v.lookDir);
+  d->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+  d->SetRenderState(D3DRS_ALPHATESTENABLE, FALSE);
+  d->SetRenderState(D3DRS_ZENABLE, TRUE);
+  d->SetRenderState(D3DRS_ZWRITEENABLE, TRUE);
+  DrawBodies(d, in, s, cam, f, false);
+  SetObjectWorld(d, cam, Vec3(kWorldTilt, 0, 0), Vec3(0.0f), Vec3(1.0f));
+  const auto& order = tileDrawOrder[std::max(v.playerTile, 0)];
+  for (int i = 0; i <= 8; ++i) {
+    const WorldTile& tile = in.tiles->renderTiles[order[i]];
+    if (tile.mesh) DrawSplit(d, *tile.mesh, true, false);
+  }
+  if (s.settings.renderBackground && in.backgroundExtras && in.models->ocean) {
+    d->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    d->SetTexture(0, in.textures->causticTextures[f.environmentCaustics % kCausticFrames]);
+    const D3DMATERIAL8 sea = ColourMaterial(0.4f, 0.4f, 1, 1);
+    d->SetMaterial(&sea);
+    SetObjectWorld(d, cam, Vec3(kWorldTilt, 0, 0), Vec3(0, -150, 0), Vec3(15.0f));
+    DrawPlain(d, *in.models->ocean);
+    d->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+  }
+  SetAmbient(d, AmbientColour(in.ambient));
+  if (s.settings.renderBackground && in.models->skybox) {
+    if (in.objects->clampBlock) d->ApplyStateBlock(in.objects->clampBlock);
+    const float scale = kSkyScale * (s.settings.qualitySky ? 1.0f : 0.5f);
+    SetObjectWorld(d, cam, Vec3(kWorldTilt, s.clocks.skyAngle1, 0), Vec3(0.0f), Vec3(scale));
+    static const int kSides[5] = {0, 1, 2, 3, 4};
+    DrawListed(d, *in.models->skybox, 5, kSides);
+    if (in.objects->wrapBlock) d->ApplyStateBlock(in.objects->wrapBlock);
+  }
+  d->EndScene();
+  cam.up = Vec3(0, 1, 0);
 }
 
 void DrawWorldBlood(const SceneInputs& in, const MatchState& s, const Camera& cam, const SceneFrameState& f) {

@@ -53,7 +53,8 @@ struct SceneFrameState {
   std::array<Vec3, kMaxCombatants> lastPositions{};
   bool firstCombatantCamera = false;
   bool lightSetup = true;  // F3 toggles it off
-  int tilesDrawn = 0;      // this frame, both passes: what the timedemo reports
+  int tilesDrawn = 0;      // this frame, both passes
+  int environmentCaustics = 0;
 };
 
 struct SceneInputs {
@@ -85,6 +86,15 @@ void PlaceCamera(Camera& cam, const MatchState& state, const SceneFrameState& fr
 
 // Steps 7 to 27 of the frame's drawing, between BeginScene and the HUD.
 void DrawWorld(const SceneInputs& in, MatchState& state, Camera& cam, SceneFrameState& frame);
+
+// Whether the environment texture is worth refreshing this frame: the
+// camera looks toward the centre of the area, where the mirrored model
+// stands.
+bool FacesEnvironmentModel(const PlayerView& view);
+
+// The reduced scene drawn into the environment texture from above the
+// centre: bodies, the nearest tiles, the sea and the sky.
+void DrawEnvironmentMap(const SceneInputs& in, MatchState& state, Camera& cam, SceneFrameState& frame);
 
 // Step 27: the blood particles of corpses, combatants and the global system.
 void DrawWorldBlood(const SceneInputs& in, const MatchState& state, const Camera& cam,
