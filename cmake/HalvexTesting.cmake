@@ -1,5 +1,6 @@
 # halvex_add_test(NAME <name> LABEL <unit|gl|e2e|audio|net|fuzz>
-#                 SOURCES <files...> LIBS <targets...>)
+#                 SOURCES <files...> LIBS <targets...>
+#                 [TIMEOUT <seconds>] [RESOURCE_LOCK <name>])
 # Builds one GoogleTest executable and registers each of its cases with CTest
 # under the given label, so `ctest -L unit` runs just the pure-logic tests.
 include(GoogleTest)
@@ -13,7 +14,7 @@ set(HALVEX_TEST_ENV
   "HALVEX_BINARY_DIR=${PROJECT_BINARY_DIR}")
 
 function(halvex_add_test)
-  cmake_parse_arguments(T "" "NAME;LABEL;TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "" "NAME;LABEL;TIMEOUT;RESOURCE_LOCK" "SOURCES;LIBS" ${ARGN})
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 300)
   endif()
@@ -28,6 +29,12 @@ function(halvex_add_test)
       return()
     endif()
   endforeach()
+  # Tests that share something of the machine (the X pointer) name a lock so
+  # ctest -j never runs two of them at once.
+  set(lock "")
+  if(T_RESOURCE_LOCK)
+    set(lock RESOURCE_LOCK ${T_RESOURCE_LOCK})
+  endif()
   add_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE halvex_flags ${T_LIBS} GTest::gtest_main GTest::gmock)
   # Test discovery flattens list-valued properties, so the environment is
@@ -35,5 +42,5 @@ function(halvex_add_test)
   set_property(TARGET ${T_NAME} PROPERTY CROSSCOMPILING_EMULATOR env ${HALVEX_TEST_ENV})
   gtest_discover_tests(${T_NAME}
     DISCOVERY_TIMEOUT 60 DISCOVERY_MODE PRE_TEST
-    PROPERTIES LABELS ${T_LABEL} TIMEOUT ${T_TIMEOUT})
+    PROPERTIES LABELS ${T_LABEL} TIMEOUT ${T_TIMEOUT} ${lock})
 endfunction()
