@@ -139,6 +139,7 @@ HRESULT Game::DeviceCheck() {
       platform::ShowMessageBox("Varnholt - Halvex : Initialization Failure", kSwitchAppsText,
                                platform::MessageBoxButtons::Ok, platform::MessageBoxAnswer::Ok);
       flags_.initFailed = 1;
+      flags_.exitRequested = 1;  // the box above is the only one the player sees
       if (links.postApplicationExit) links.postApplicationExit();
       return E_FAIL;
     }

@@ -96,8 +96,9 @@ HResult GameServices::CreateDevices() {
   std::string error;
   if (!MakeRunOptions(commandLine_, check, error)) return E_FAIL;
   const HResult hr = game_->CreateDevices(commandLine_.headless ? nullptr : window_.native());
-  // A quit during loading ends the program without the failure box.
-  if (hr != S_OK && flags_.exitRequested && !flags_.initFailed) return S_OK;
+  // A quit during loading, or a failure the loading already showed its own
+  // box for, ends the program without the general failure box.
+  if (hr != S_OK && flags_.exitRequested) return S_OK;
   return hr;
 }
 
