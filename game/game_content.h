@@ -1,6 +1,6 @@
 // Everything the loading sequence reads for a match: the area's options and
 // pickups, the texture database and fixed textures, every model in the
-// designed order, the multitexture table and the world and collision tiles;
+// order they load in, the multitexture table and the world and collision tiles;
 // with the device-copy handling the device-object restore asks for, and the
 // morph targets the match loop rewrites each frame.
 #pragma once

@@ -28,7 +28,7 @@ Matrix SetObjectWorld(gfx::Device* d, const Camera& cam, const Vec3& angles, con
 void SetCamera(Camera& cam, const Vec3& eye, const Vec3& target);
 float FacingDot(const Vec3& from, const Vec3& to, const Vec3& direction);
 
-// Rewrites the shared quad's corners (z = 0), white, with the designed
+// Rewrites the shared quad's corners (z = 0), white, with the usual
 // texture coordinates; the strip order is left-bottom, left-top,
 // right-bottom, right-top.
 void FillQuad(gfx::VertexBuffer* quad, float left, float top, float right, float bottom);
