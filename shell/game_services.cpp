@@ -8,6 +8,9 @@
 #include "platform/window/message_box.h"
 #include "platform/window/window.h"
 
+// The leak checker's entry point, present only in sanitizer builds.
+extern "C" void __lsan_do_leak_check() __attribute__((weak));
+
 namespace halvex {
 
 bool MakeRunOptions(const CommandLine& cl, game::RunOptions& o, std::string& error) {
@@ -106,6 +109,11 @@ void GameServices::ReleaseDevices(int releaseAll) {
   if (released_) return;
   released_ = true;
   game_->ReleaseDevices(releaseAll != 0);
+  // In a sanitizer build, look for leaks now, while the GL driver is still
+  // loaded: its own caches are then known by library name and suppressed.
+  // Once the window goes, SDL unloads the driver and they could no longer be
+  // told apart from ours.
+  if (!commandLine_.headless && &__lsan_do_leak_check != nullptr) __lsan_do_leak_check();
 }
 
 int GameServices::RunMatch(HalvexApp& app) {

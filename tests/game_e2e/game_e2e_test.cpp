@@ -104,11 +104,8 @@ TEST_F(GameE2E, TimedemoPrintsItsFigures) {
 TEST_F(GameE2E, WindowedMatchTakesScreenshotsThatShowTheScene) {
   if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no display";
   WriteScript("15 down F12\n18 up F12\n25 down 0x0F\n");  // in battle, then the scoreboard
-  // The GL driver is unloaded before the leak check at exit, so its caches
-  // can no longer be told from ours; leaks are checked by the headless runs.
   const ProcessRun run = Halvex("--windowed --resolution 640x480 --bots 4 --seed 2 --fixed-step 25 --frames 40 "
-                                "--script script.txt --shots 20,39",
-                                "ASAN_OPTIONS=detect_leaks=0");
+                                "--script script.txt --shots 20,39");
   ASSERT_EQ(run.code, 0) << run.output;
   for (const char* name : {"Picture00.bmp", "Picture01.bmp"}) {
     const fs::path shot = work_ / "Screens" / name;
