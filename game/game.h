@@ -98,6 +98,7 @@ class Game final : public GamePort, public device::DeviceSlots, private MatchEve
   void ApplyQueuedLines();
   void SyncFlagsIn();
   void SyncFlagsOut();
+  void HoldBackEnter(InputSnapshot& in);
   void TakeScreenshot();
   bool TimeStep(double steppedMs, double& carryMs);
   void Sleep(int ms) const;
@@ -139,6 +140,7 @@ class Game final : public GamePort, public device::DeviceSlots, private MatchEve
   bool wireframe_ = false, meshScanReadout_ = false, meshScan_ = false;
   int backgroundExtras_ = 1;
   bool endedByLimit_ = false;
+  bool enterLatched_ = false;  // Enter ignored until released after chat closes
   std::array<int, 4> lastShell_{};  // spectator, chat open, chat active, game state
 
   std::mutex linesMutex_;

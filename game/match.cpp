@@ -114,8 +114,12 @@ InputSnapshot Game::ReadInput(InputScript* script) {
 
 void Game::SyncFlagsIn() {
   MatchFlags& f = state_->flags;
+  const int wasOpen = f.chatOpen;
   Pull(flags_.spectatorMode, f.spectatorMode, lastShell_[0]);
   Pull(flags_.chatOpen, f.chatOpen, lastShell_[1]);
+  // The Return that sent (or the Escape that dropped) a line must not open
+  // chat again while it is still held.
+  if (wasOpen && !f.chatOpen) enterLatched_ = true;
   Pull(flags_.chatActive, f.chatActive, lastShell_[2]);
   Pull(flags_.gameState, f.gameState, lastShell_[3]);
   if (f.gameState == kGameStateResumed) f.gameState = kGameStatePlaying;
@@ -130,6 +134,15 @@ void Game::SyncFlagsOut() {
   Push(flags_.chatActive, f.chatActive, lastShell_[2]);
   Push(flags_.gameState, f.gameState, lastShell_[3]);
   flags_.keyCommandArmed = f.keyCommandArmed;
+}
+
+void Game::HoldBackEnter(InputSnapshot& in) {
+  if (!enterLatched_) return;
+  if (!in.KeyDown(scancode::kEnter) && !in.KeyDown(scancode::kNumpadEnter)) {
+    enterLatched_ = false;
+    return;
+  }
+  in.keys[scancode::kEnter] = in.keys[scancode::kNumpadEnter] = 0;
 }
 
 // Waits for the clock to move and a frame to be simulated; false when the
@@ -169,6 +182,7 @@ int Game::RunMatch() {
     ApplyQueuedLines();
     input_ = ReadInput(script.get());
     SyncFlagsIn();
+    HoldBackEnter(input_);
     FrameContext ctx(random_, *this, content_.world, *timer_);
     ctx.frameDelta = matchClock_->frameDelta();
     ctx.timeScale = matchClock_->timeScale();

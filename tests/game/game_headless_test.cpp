@@ -109,6 +109,26 @@ TEST_F(GameHeadless, SecondsLimitAndExitRequestEndTheMatch) {
   game->ReleaseDevices(true);
 }
 
+TEST_F(GameHeadless, TheReturnThatSentAChatLineDoesNotOpenChatAgain) {
+  RunOptions o;
+  o.frames = 40;
+  o.scriptText = "20 down ENTER\n";  // held from frame 20 on
+  auto game = Make(o);
+  game->state().flags.welcomeBannerTimer = 0.0f;  // chat opens only once the banner is gone
+  int opened = 0;
+  game->links.openChatEntry = [&opened] { ++opened; };
+  game->RunMatch();
+  EXPECT_EQ(opened, 1);
+  EXPECT_EQ(game->state().flags.chatOpen, 1);
+  // The window thread sends the line: chat closes while Return is still down.
+  flags_.chatOpen = 0;
+  flags_.chatActive = 0;
+  for (int i = 0; i < 20; ++i) game->RunMatch();  // one more frame each
+  EXPECT_EQ(game->state().flags.chatOpen, 0);
+  EXPECT_EQ(opened, 1);
+  game->ReleaseDevices(true);
+}
+
 TEST_F(GameHeadless, TimedemoRecordsEveryFrame) {
   RunOptions o;
   o.frames = 25;
