@@ -45,6 +45,7 @@ class GameServices : public ShellHooks, public MatchSetup, public MatchRunner {
   void SubmitChatLine(const std::string& typed) override;
   void PushMessageLine(const std::string& line) override;
   void SetSoundEnabled(bool enabled) override;
+  bool NobodyWatching() const override { return commandLine_.nonInteractive(); }
 
   // MatchSetup (game thread).
   HResult ConnectMultiplayer() override;

@@ -30,6 +30,9 @@ class ShellHooks {
   virtual void PushMessageLine(const std::string& line) = 0;
   // Whether sound effects may play.
   virtual void SetSoundEnabled(bool enabled) = 0;
+  // True for runs nobody watches (scripts, tests, benchmarks): they go on
+  // when the window loses the focus instead of pausing until it comes back.
+  virtual bool NobodyWatching() const { return false; }
 };
 
 // FrameTimer commands.

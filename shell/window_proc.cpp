@@ -34,6 +34,7 @@ void HalvexApp::ResumeGameThreadFully() {
 }
 
 LResult HalvexApp::OnActivateApp(bool active) {
+  if (hooks_.NobodyWatching()) return 0;
   if (!flags_.matchReady) {
     if (active) {
       flags_.appInactive = 0;
