@@ -7,6 +7,8 @@ SoundRequest SoundFor(SoundEffect effect, SoundOrigin origin) {
   switch (effect) {
     case SoundEffect::kFire: return {kSoundShotOther, 0, shotLevel};
     case SoundEffect::kFireRocket: return {kSoundShotWeapon1, 0, shotLevel};
+    case SoundEffect::kBotFire: return SoundFor(SoundEffect::kFire, SoundOrigin::kBot);
+    case SoundEffect::kBotFireRocket: return SoundFor(SoundEffect::kFireRocket, SoundOrigin::kBot);
     case SoundEffect::kWeaponChange: return {kSoundWeaponChange, 0, 0};
     case SoundEffect::kReload: return {kSoundReload, 0, 4};
     case SoundEffect::kLowAmmo: return {kSoundLowAmmo, 3, 0};

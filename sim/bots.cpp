@@ -21,7 +21,7 @@ Vec3 TurnY(const Vec3& v, float angle) {
 void PlayBotFireSound(MatchState& state, const Combatant& bot, FrameContext& ctx) {
   if (state.botFireSoundsThisFrame >= 2) return;
   ++state.botFireSoundsThisFrame;
-  ctx.events.PlaySound(bot.weaponIndex == 1 ? SoundEffect::kFireRocket : SoundEffect::kFire);
+  ctx.events.PlaySound(bot.weaponIndex == 1 ? SoundEffect::kBotFireRocket : SoundEffect::kBotFire);
 }
 
 Vec3 ShotVelocity(const Combatant& bot, const Vec3& aimPoint) {
@@ -48,7 +48,7 @@ void BotFires(MatchState& state, int i, FrameContext& ctx) {
       Vec3 aim = Vec3(pv.pivot.x - pv.lookDir.z / 3, pv.pivot.y + 3, pv.pivot.z + pv.lookDir.x / 3) +
                  lead * 2.0f * pv.motion * ctx.timeScale;
       CreateShot(state, bot.position, ShotVelocity(bot, aim), OwnerCode(i), bot.weaponIndex, ctx);
-      ctx.events.PlaySound(SoundEffect::kFireRocket);
+      ctx.events.PlaySound(SoundEffect::kBotFireRocket);
     }
   } else {
     if (ctx.random(0, 10) < 3) {

@@ -12,8 +12,10 @@
 namespace halvex {
 
 enum class SoundEffect {
-  kFire,          // pistol and shotgun
-  kFireRocket,    // weapon 1
+  kFire,          // the local player's pistol and shotgun
+  kFireRocket,    // the local player's weapon 1
+  kBotFire,       // a bot's pistol and shotgun (heard quieter than the player's)
+  kBotFireRocket, // a bot's weapon 1
   kWeaponChange,
   kReload,
   kLowAmmo,

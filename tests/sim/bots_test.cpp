@@ -113,6 +113,20 @@ TEST_F(Bots, EnemyAiAndAttackSwitches) {
   EXPECT_NE(peaceful.State().combatants[2].position, start);
 }
 
+// Bot shots are heard at the bots' level, so they must never be reported as
+// the player's own.
+TEST_F(Bots, BotShotsSoundAsBotShots) {
+  Settings settings;
+  settings.botCount = 8;
+  HeadlessMatch match(settings, 5);
+  InputSnapshot none;  // the player spectates and never fires
+  for (int f = 0; f < 3000; ++f) match.Step(16, none);
+  const CountingEvents& e = match.Events();
+  EXPECT_GT(e.Sound(SoundEffect::kBotFire) + e.Sound(SoundEffect::kBotFireRocket), 0);
+  EXPECT_EQ(e.Sound(SoundEffect::kFire), 0);
+  EXPECT_EQ(e.Sound(SoundEffect::kFireRocket), 0);
+}
+
 TEST_F(Bots, SpectatedPlayerIsNotShotAndTargetsMoveOn) {
   AddBots({Vec3(0, 15, 100), Vec3(100, 15, 100), Vec3(-100, 15, 100)});
   state().flags.spectatorMode = 1;
