@@ -40,18 +40,6 @@ bool ClosingState::Advance() {
 
 namespace {
 
-void CentredText(const IntroInputs& in, const char* text, float fromBottom, D3DCOLOR colour) {
-  if (!in.font) return;
-  render::TextSize size{0, 0};
-  in.font->MeasureText(text, &size);
-  // Screen text needs the font's own states; the scene's come back after.
-  if (in.font->savedBlock) in.device->CaptureStateBlock(in.font->savedBlock);
-  if (in.font->drawBlock) in.device->ApplyStateBlock(in.font->drawBlock);
-  in.device->SetVertexShader(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1);
-  in.device->SetTexture(0, in.font->texture);
-  in.font->DrawText2D(in.width / 2.0f - size.cx / 2.0f, in.height - fromBottom, colour, text, 0);
-  if (in.font->savedBlock) in.device->ApplyStateBlock(in.font->savedBlock);
-}
 
 void DrawCredit(const IntroInputs& in, const render::Camera& cam, const ClosingState& s) {
   if (!in.font || s.credit >= kCredits) return;
@@ -128,11 +116,11 @@ int RunClosing(const IntroInputs& in, GameRandom& random, const std::atomic<int>
     }
     d->SetRenderState(D3DRS_AMBIENT, 0xff505050);
     DrawCredit(in, cam, s);
-    CentredText(in, "Thank You For Playing Varnholt!", 40,
+    DrawCentredText(in, "Thank You For Playing Varnholt!", 40,
                 0xff000000u | static_cast<D3DCOLOR>(random.random(64, 255)) << 16 |
                     static_cast<D3DCOLOR>(random.random(64, 255)) << 8 |
                     static_cast<D3DCOLOR>(random.random(64, 255)));
-    CentredText(in, "Press Enter to Return to Windows.", 20, 0xffffffff);
+    DrawCentredText(in, "Press Enter to Return to Windows.", 20, 0xffffffff);
     d->EndScene();
     d->Present(nullptr, nullptr, nullptr, nullptr);
   }

@@ -21,18 +21,6 @@ D3DCOLOR RandomColour(GameRandom& r) {
   return 0xff000000u | c() << 16 | c() << 8 | c();
 }
 
-void DrawPrompt(const IntroInputs& in, const char* text, float fromBottom, D3DCOLOR colour) {
-  if (!in.font) return;
-  render::TextSize size{0, 0};
-  in.font->MeasureText(text, &size);
-  // Screen text needs the font's own states; the scene's come back after.
-  if (in.font->savedBlock) in.device->CaptureStateBlock(in.font->savedBlock);
-  if (in.font->drawBlock) in.device->ApplyStateBlock(in.font->drawBlock);
-  in.device->SetVertexShader(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1);
-  in.device->SetTexture(0, in.font->texture);
-  in.font->DrawText2D(in.width / 2.0f - size.cx / 2.0f, in.height - fromBottom, colour, text, 0);
-  if (in.font->savedBlock) in.device->ApplyStateBlock(in.font->savedBlock);
-}
 
 // Mouse look around the logo: left button turns the eye, the wheel moves it.
 void TurnEye(Vec3& eye, const input::DIMOUSESTATE& m) {
@@ -71,6 +59,19 @@ bool IntroState::Advance() {
 float SweepSpot(float x) {
   x += 0.5f;
   return x >= 50.0f ? -50.0f : x;
+}
+
+void DrawCentredText(const IntroInputs& in, const char* text, float fromBottom, D3DCOLOR colour) {
+  if (!in.font) return;
+  render::TextSize size{0, 0};
+  in.font->MeasureText(text, &size);
+  // Screen text needs the font's own states; the scene's come back after.
+  if (in.font->savedBlock) in.device->CaptureStateBlock(in.font->savedBlock);
+  if (in.font->drawBlock) in.device->ApplyStateBlock(in.font->drawBlock);
+  in.device->SetVertexShader(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1);
+  in.device->SetTexture(0, in.font->texture);
+  in.font->DrawText2D(in.width / 2.0f - size.cx / 2.0f, in.height - fromBottom, colour, text, 0);
+  if (in.font->savedBlock) in.device->ApplyStateBlock(in.font->savedBlock);
 }
 
 void BeginPresentationStates(const IntroInputs& in) {
@@ -188,7 +189,7 @@ int RunIntro(const IntroInputs& in, GameRandom& random) {
       render::SetObjectWorld(d, cam, Vec3(s.rotation, 0, 0), Vec3(0, s.y, s.z), Vec3(0.25f));
       render::DrawOpaque(d, *in.logo);
     }
-    if (s.phase == 2) DrawPrompt(in, "Press Enter to Begin Battle!", 20, RandomColour(random));
+    if (s.phase == 2) DrawCentredText(in, "Press Enter to Begin Battle!", 20, RandomColour(random));
     d->EndScene();
     d->Present(nullptr, nullptr, nullptr, nullptr);
     TurnEye(eye, mouse);

@@ -57,6 +57,10 @@ float SweepSpot(float x);
 // Runs the intro; returns the number of frames shown.
 int RunIntro(const IntroInputs& in, GameRandom& random);
 
+// Screen text centred across the screen, fromBottom pixels above its foot,
+// drawn with the font's own states and the caller's restored after.
+void DrawCentredText(const IntroInputs& in, const char* text, float fromBottom,
+                     gfx::D3DCOLOR colour);
 // Render states of the two screens, and the match's again on leaving.
 void BeginPresentationStates(const IntroInputs& in);
 void EndPresentationStates(const IntroInputs& in);
