@@ -164,6 +164,34 @@ PickupLists ReadPickupLists(std::string_view path, DataFileProblems* problems) {
   return ParsePickupLists(LoadOrEmpty(path, problems), path, problems);
 }
 
+// ------------------------------------------------------------------ trees.txt
+
+TreePositions ParseTreePositions(std::string_view text, std::string_view fileName,
+                                 DataFileProblems* problems) {
+  LineReader reader(text, fileName, problems);
+  TreePositions trees;
+  reader.Next();  // label
+  int count = reader.NextCount(kTreeSlots, "tree");
+  const int kept = std::min(count, kTreeSlots);
+  // A tree that is not in the file would stand at the origin, inside the
+  // monument: a short file plants only the trees it lists.
+  for (; trees.count < kept && !reader.AtEnd(); ++trees.count) {
+    const ItemPickup p = ParsePickupLine(reader.Next());  // same "x y z" layout, no level
+    trees.positions[static_cast<size_t>(trees.count)] = {p.x, p.y, p.z};
+  }
+  if (trees.count < kept)
+    reader.ReportAt(reader.lineNumber(), "the file ends after " + std::to_string(trees.count) + " of its " +
+                                             std::to_string(count) + " trees");
+  return trees;
+}
+
+TreePositions ReadTreePositions(std::string_view path, DataFileProblems* problems) {
+  // Trees are optional scenery: a missing file is not a problem even for the checker.
+  std::string text;
+  if (!LoadContentText(path, text, nullptr)) return {};
+  return ParseTreePositions(text, path, problems);
+}
+
 // ------------------------------------------------------- system\textures.txt
 
 TextureNameList ParseTextureNameList(std::string_view text, std::string_view fileName,

@@ -31,6 +31,7 @@ inline constexpr int kMessageTableCount = 4;
 inline constexpr int kMaxMessageLines = 100;
 inline constexpr int kMessageLineSize = 128;  // 127 characters and the terminator
 inline constexpr int kMaxSounds = 30;
+inline constexpr int kTreeSlots = 15;
 // No format limits these two lists; the caps only keep a corrupt count from
 // allocating without bound.
 inline constexpr int kMaxDatabaseTextures = 4096;
@@ -86,6 +87,17 @@ PickupLists ReadPickupLists(std::string_view path, DataFileProblems* problems = 
 
 // One entry line: x, y, z and the level separated by single blanks.
 ItemPickup ParsePickupLine(std::string_view line);
+
+// ------------------------------------------------------------------ trees.txt
+// Where the area's trees stand: a label line, a count, then one "x y z" line
+// per tree (the base of its trunk). An area without the file has no trees;
+// more than 15 entries are reported and dropped.
+struct TreePositions {
+  int count = 0;  // 0..15
+  std::array<std::array<float, 3>, kTreeSlots> positions{};
+};
+
+TreePositions ReadTreePositions(std::string_view path, DataFileProblems* problems = nullptr);
 
 // ------------------------------------------------------- system\textures.txt
 struct TextureNameList {
@@ -165,6 +177,8 @@ AreaOptions ParseAreaOptions(std::string_view text, std::string_view fileName,
                              DataFileProblems* problems = nullptr);
 PickupLists ParsePickupLists(std::string_view text, std::string_view fileName,
                              DataFileProblems* problems = nullptr);
+TreePositions ParseTreePositions(std::string_view text, std::string_view fileName,
+                                 DataFileProblems* problems = nullptr);
 TextureNameList ParseTextureNameList(std::string_view text, std::string_view fileName,
                                      DataFileProblems* problems = nullptr);
 TileTextureLists ParseTileTextureLists(std::string_view text, std::string_view fileName,

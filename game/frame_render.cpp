@@ -42,6 +42,7 @@ render::SceneInputs Game::MakeSceneInputs(float ts) {
     in.lightMapTechnique[i] = dev_.lightMapTechniqueIndex[i] != -1 ? dev_.lightMapTechnique[i] : nullptr;
   }
   in.multiTex = &content_.multiTex;
+  in.lightMapEnvironment = lightMapEnvironment_;
   in.meshScan = meshScan_;
   in.overdrawQuad = overdrawQuad_;
   return in;
@@ -138,6 +139,9 @@ void Game::DrawHudLayer() {
   h.shiftHeld = input_.KeyDown(kScanLeftShift);
   h.backspaceHeld = input_.KeyDown(kScanBackspace);
   h.meshScanReadout = meshScanReadout_;
+  h.meshScanMin = sceneFrame_.overdraw.minimum;
+  h.meshScanMax = sceneFrame_.overdraw.maximum;
+  h.meshScanInc = sceneFrame_.overdraw.increments;
   render::DrawHud(h, *state_, frameRate_);
   if (font && font->savedBlock) d->ApplyStateBlock(font->savedBlock);
 }

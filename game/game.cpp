@@ -131,6 +131,7 @@ void Game::Command(KeyCommand command) {
       meshScan_ = !meshScan_ && settings_.debugMode;
       break;
     case KeyCommand::kToggleLightMapTiles:
+      lightMapEnvironment_ = !lightMapEnvironment_;
       break;
   }
 }

@@ -137,7 +137,7 @@ class Game final : public GamePort, public device::DeviceSlots, private MatchEve
   render::AmbientLevels ambient_;
   FrameContext* frame_ = nullptr;  // the frame being run
   InputSnapshot input_;
-  bool wireframe_ = false, meshScanReadout_ = false, meshScan_ = false;
+  bool wireframe_ = false, meshScanReadout_ = false, meshScan_ = false, lightMapEnvironment_ = false;
   int backgroundExtras_ = 1;
   bool endedByLimit_ = false;
   bool enterLatched_ = false;  // Enter ignored until released after chat closes

@@ -42,6 +42,7 @@ class GameContent final : public render::DeviceCopies {
 
   AreaOptions area;
   PickupLists pickups;
+  TreePositions trees;
   TextureDatabase database;
   FixedTextures fixed;
   MultiTexTable multiTex{};

@@ -110,6 +110,7 @@ HRESULT Game::FullLoad() {
     const std::string area = settings_.areaPath;
     content_.area = ReadAreaOptions(area + "\\options.txt");
     content_.pickups = ReadPickupLists(area + "\\items.txt");
+    content_.trees = ReadTreePositions(area + "\\trees.txt");
     LoadTextureDatabase(d, content_.database, &screen);
     LoadFixedTextures(d, content_.fixed);
     content_.LoadModels(d, [] {});

@@ -81,6 +81,7 @@ HRESULT Game::StartMatch() {
   const MessageTables tables = ReadMessageTables("system\\messages.txt");
   SetupMatch(*state_, settings_, content_.area, content_.pickups, tables, random_,
              static_cast<std::uint32_t>(clock_->NowMs()));
+  PlaceTrees(*state_, content_.trees);
   ApplyBackgroundOptions(content_.area, state_->settings.renderBackground, backgroundExtras_);
   if (settings_.useSoundtrack && soundReady_) audio_.soundtrack.Play(settings_.soundtrackPath);
   matchClock_->Start();

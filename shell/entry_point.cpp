@@ -160,6 +160,12 @@ int RunHalvex(const std::vector<std::string>& args, const std::string& executabl
     std::fputs(CommandLineHelp(), stdout);
     return 0;
   }
+  // A bad script is a usage error: say so before any window opens.
+  game::RunOptions runOptions;
+  if (!MakeRunOptions(*cl, runOptions, error)) {
+    std::fprintf(stderr, "halvex: %s\n", error.c_str());
+    return 2;
+  }
   platform::SetMessageBoxesInteractive(!cl->nonInteractive());
 
   const std::string content = LocateContent(*cl, executablePath);

@@ -7,6 +7,7 @@
 #include "content/content_messages.h"
 #include "platform/window/message_box.h"
 #include "platform/window/window.h"
+#include "tools/matchrunner/script.h"
 
 // The leak checker's entry point, present only in sanitizer builds.
 extern "C" void __lsan_do_leak_check() __attribute__((weak));
@@ -33,6 +34,12 @@ bool MakeRunOptions(const CommandLine& cl, game::RunOptions& o, std::string& err
     text << in.rdbuf();
     o.scriptText = text.str();
     if (o.scriptText.empty()) o.scriptText = "\n";  // an empty script is still a script
+    InputScript check;
+    std::string why;
+    if (!check.Parse(o.scriptText, &why)) {
+      error = "script " + *cl.script + ": " + why;
+      return false;
+    }
   }
   return true;
 }

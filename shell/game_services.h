@@ -20,7 +20,7 @@
 namespace halvex {
 
 // Run options from the command line; false with error set when the script
-// file cannot be read.
+// file cannot be read or has a malformed line.
 bool MakeRunOptions(const CommandLine& commandLine, game::RunOptions& options, std::string& error);
 
 class GameServices : public ShellHooks, public MatchSetup, public MatchRunner {

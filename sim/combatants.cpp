@@ -135,6 +135,12 @@ void UpdateViewValues(MatchState& state) {
       w.viewOffset = ViewOffset(view, w.position);
     }
   }
+  if (!state.settings.renderTrees) return;
+  for (TreeSlot& t : state.trees) {
+    if (!t.active) continue;
+    t.viewDistance = glm::length(t.position - view.pivot);
+    t.viewOffset = ViewOffset(view, t.position);
+  }
 }
 
 }  // namespace halvex

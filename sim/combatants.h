@@ -37,8 +37,8 @@ void StartMatchCombatants(MatchState& state, GameRandom& random);
 // Respawn combatant j at a random place in the area's spawn box.
 void RespawnCombatant(MatchState& state, int j, GameRandom& random);
 
-// viewDistance and viewOffset of every combatant (and the wanderers) from
-// the player's pivot and view axis.
+// viewDistance and viewOffset of every combatant, of the wanderers and,
+// while trees are drawn, of the trees, from the player's pivot and view axis.
 void UpdateViewValues(MatchState& state);
 
 // |unit(p - pivot) - unit(view direction)|: 0 straight ahead, 2 behind.

@@ -36,6 +36,17 @@ void SetupMatch(MatchState& state, const Settings& settings, const AreaOptions& 
   state.deaths = 0;
 }
 
+void PlaceTrees(MatchState& state, const TreePositions& trees) {
+  for (int i = 0; i < kTreeSlots; ++i) {
+    TreeSlot& slot = state.trees[static_cast<size_t>(i)];
+    slot = TreeSlot{};
+    if (i >= trees.count) continue;
+    const auto& p = trees.positions[static_cast<size_t>(i)];
+    slot.position = Vec3(p[0], p[1], p[2]);
+    slot.active = 1;
+  }
+}
+
 namespace {
 
 class Hasher {

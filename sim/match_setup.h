@@ -21,6 +21,9 @@ void SetupMatch(MatchState& state, const Settings& settings, const AreaOptions& 
                 const PickupLists& pickups, const MessageTables& tables, GameRandom& random,
                 std::uint32_t clockMs);
 
+// Fills the tree slots from the area's list; the rest stay inactive.
+void PlaceTrees(MatchState& state, const TreePositions& trees);
+
 // FNV-1a over every simulated value of the state (not the Settings'
 // strings), for comparing runs bit for bit.
 std::uint64_t HashMatchState(const MatchState& state);

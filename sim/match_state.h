@@ -154,6 +154,14 @@ struct Wanderer {
   float roamLimit = 0.0f;
 };
 
+// One of the area's trees; slots the area does not fill stay inactive.
+struct TreeSlot {
+  Vec3 position{0.0f};  // base of the trunk
+  int active = 0;
+  float viewOffset = 2.0f;
+  float viewDistance = 0.0f;
+};
+
 struct AnimationClocks {
   float skyAngle1 = 0.0f, skyAngle2 = 0.0f, waterAngle = 0.0f;
   float wave = 0.0f, waveDirection = 1.0f;  // w
@@ -198,6 +206,7 @@ struct MatchState {
   MessageList messages;
   std::array<Wanderer, kWanderersPerKind> sharks{};
   std::array<Wanderer, kWanderersPerKind> ravens{};
+  std::array<TreeSlot, kTreeSlots> trees{};
   AnimationClocks clocks;
   // Per-frame sound budgets.
   int hitSoundsThisFrame = 0;

@@ -176,4 +176,9 @@ void SetGlStateCacheBypass(Device* device, bool bypass);
 // Pixel tests and the screenshot use it; the recorder gives its clear colour.
 HRESULT ReadBackPixels(Device* device, std::vector<D3DCOLOR>* pixels, UINT* width, UINT* height);
 
+// Reads the stencil values of the current depth surface, one byte a pixel in
+// the row order of ReadBackPixels. D3DERR_NOTAVAILABLE when that surface has
+// no stencil or the backend keeps none (the recorder).
+HRESULT ReadBackStencil(Device* device, std::vector<BYTE>* values, UINT* width, UINT* height);
+
 }  // namespace halvex::gfx

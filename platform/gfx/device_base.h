@@ -108,6 +108,9 @@ class DeviceBase : public Counted<Device> {
 
   // Reads the current target as 0xAARRGGBB, top row first.
   virtual HRESULT BackendReadBack(std::vector<D3DCOLOR>* pixels, UINT* width, UINT* height) = 0;
+  virtual HRESULT BackendReadStencil(std::vector<BYTE>* /*values*/, UINT* /*width*/, UINT* /*height*/) {
+    return D3DERR_NOTAVAILABLE;
+  }
   // Reads the picture of the last Present.
   virtual HRESULT BackendReadFront(std::vector<D3DCOLOR>* pixels, UINT* width, UINT* height) = 0;
 

@@ -285,4 +285,9 @@ HRESULT ReadBackPixels(Device* device, std::vector<D3DCOLOR>* pixels, UINT* widt
   return static_cast<DeviceBase*>(device)->BackendReadBack(pixels, width, height);
 }
 
+HRESULT ReadBackStencil(Device* device, std::vector<BYTE>* values, UINT* width, UINT* height) {
+  if (!device || !values || !width || !height) return D3DERR_INVALIDCALL;
+  return static_cast<DeviceBase*>(device)->BackendReadStencil(values, width, height);
+}
+
 }  // namespace halvex::gfx

@@ -44,6 +44,7 @@ class GlDevice final : public DeviceBase {
   const std::string& renderer() const { return renderer_; }
 
   HRESULT BackendReadBack(std::vector<D3DCOLOR>* pixels, UINT* width, UINT* height) override;
+  HRESULT BackendReadStencil(std::vector<BYTE>* values, UINT* width, UINT* height) override;
   HRESULT BackendReadFront(std::vector<D3DCOLOR>* pixels, UINT* width, UINT* height) override;
   void BackendForget(ResourceLink* link) override;
   void BackendTextureChanged(TextureImpl* texture) override;

@@ -122,6 +122,20 @@ HRESULT GlDevice::BackendReadBack(std::vector<D3DCOLOR>* pixels, UINT* width, UI
   return ReadFramebuffer(FramebufferFor(target, nullptr), *width, *height, pixels);
 }
 
+HRESULT GlDevice::BackendReadStencil(std::vector<BYTE>* values, UINT* width, UINT* height) {
+  SurfaceImpl* target = currentTarget();
+  SurfaceImpl* depth = currentDepth();
+  if (!depth || !HasStencil(depth->format)) return D3DERR_NOTAVAILABLE;
+  *width = target->width;
+  *height = target->height;
+  values->resize(size_t(*width) * *height);
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, FramebufferFor(target, depth));
+  glReadPixels(0, 0, static_cast<GLsizei>(*width), static_cast<GLsizei>(*height), GL_STENCIL_INDEX,
+               GL_UNSIGNED_BYTE, values->data());
+  cache_.framebuffer = ~0u;
+  return glGetError() == GL_NO_ERROR ? S_OK : E_FAIL;
+}
+
 HRESULT GlDevice::BackendReadFront(std::vector<D3DCOLOR>* pixels, UINT* width, UINT* height) {
   *width = params_.BackBufferWidth;
   *height = params_.BackBufferHeight;

@@ -55,7 +55,7 @@ struct HudInputs {
   const char* areaName = "";
   bool f1Held = false, tabHeld = false, shiftHeld = false, backspaceHeld = false;
   bool meshScanReadout = false;
-  int meshScanMin = 0, meshScanMax = 0, meshScanInc = 0;
+  int meshScanMin = 0, meshScanMax = 0, meshScanInc = 0;  // the mesh scan's last counts
 };
 
 // Draws the whole HUD. May clear the message list (Left Shift + Backspace).

@@ -1,6 +1,9 @@
 #include "render/scene/draw_helpers.h"
 
+#include <algorithm>
 #include <cstring>
+#include <numeric>
+#include <vector>
 
 namespace halvex::render {
 
@@ -184,6 +187,17 @@ void ShowOverdraw(Device* d, VertexBuffer* overdrawQuad) {
   d->SetRenderState(D3DRS_ZENABLE, TRUE);
   d->SetRenderState(D3DRS_STENCILENABLE, FALSE);
   d->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+}
+
+bool CountOverdraw(Device* d, OverdrawCounts* counts) {
+  std::vector<BYTE> stencil;
+  UINT width = 0, height = 0;
+  if (ReadBackStencil(d, &stencil, &width, &height) != S_OK || stencil.empty()) return false;
+  const auto [low, high] = std::minmax_element(stencil.begin(), stencil.end());
+  counts->minimum = *low;
+  counts->maximum = *high;
+  counts->increments = std::accumulate(stencil.begin(), stencil.end(), 0);
+  return true;
 }
 
 D3DMATERIAL8 ColourMaterial(float r, float g, float b, float a) {

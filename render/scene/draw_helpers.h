@@ -57,6 +57,15 @@ void DrawLightMapped(gfx::Device* d, const CVarnMesh& mesh, d3dutil::Effect* eff
 void BeginOverdrawCount(gfx::Device* d);
 void ShowOverdraw(gfx::Device* d, gfx::VertexBuffer* overdrawQuad);
 
+// The scan's read-out: the fewest and the most times any pixel was drawn
+// (the count saturates at 255) and the increments over the whole screen,
+// i.e. every pixel drawn, visible or hidden. False, leaving counts alone,
+// when the stencil cannot be read.
+struct OverdrawCounts {
+  int minimum = 0, maximum = 0, increments = 0;
+};
+bool CountOverdraw(gfx::Device* d, OverdrawCounts* counts);
+
 // Material with diffuse = ambient = (r, g, b, a).
 gfx::D3DMATERIAL8 ColourMaterial(float r, float g, float b, float a);
 

@@ -40,6 +40,23 @@ void DrawFirstPersonWeapon(Device* d, const SceneInputs& in, const MatchState& s
   DrawOpaque(d, *model);
 }
 
+// Trees stand upright like the bodies (their model is authored the same way).
+const Matrix& TreeOrientation() {
+  static const Matrix m = BuildOrientation(-kPi / 2, kPi, 0, 1, 1, 1);
+  return m;
+}
+
+bool TreeVisible(const TreeSlot& t) { return t.active && t.viewOffset <= kConeTrees; }
+
+void DrawTrees(Device* d, const SceneInputs& in, const MatchState& s, const Camera& cam) {
+  if (!s.settings.renderTrees || !in.models->tree) return;
+  for (const TreeSlot& t : s.trees) {
+    if (!TreeVisible(t)) continue;
+    SetBillboardWorld(d, cam, t.position, TreeOrientation());
+    DrawOpaque(d, *in.models->tree);
+  }
+}
+
 // The body mesh for a combatant: neutral when standing, the jump pose
 // while climbing or moving up or down, else the running blend.
 CVarnMesh* BodyFor(const SceneInputs& in, const Combatant& c, const Vec3& last, float ts) {
@@ -68,14 +85,16 @@ void DrawBodies(Device* d, const SceneInputs& in, const MatchState& s, const Cam
   for (int i = 0; i < s.combatantCount; ++i) f.lastPositions[i] = s.combatants[i].position;
 }
 
-void DrawCorpses(Device* d, const SceneInputs& in, MatchState& s, const Camera& cam) {
+// animate: the main frame moves the corpses on; the environment map only
+// draws them where they are.
+void DrawCorpses(Device* d, const SceneInputs& in, MatchState& s, const Camera& cam, bool animate = true) {
   if (!s.flags.realismMode || !in.models->bodyFrames[1]) return;
   const Vec3 pivot = s.player.view.pivot, dir = ViewDirection(s.player.view);
   for (int i = 0; i < s.combatantCount; ++i) {
     CorpseSlot& body = s.corpses[i];
     if (!body.active) continue;
     const bool inMap = in.world && body.tileIndex >= 0 && body.tileIndex < kTileCount;
-    AnimateCorpse(body, inMap ? &in.world->tiles[body.tileIndex] : nullptr, in.timeScale);
+    if (animate) AnimateCorpse(body, inMap ? &in.world->tiles[body.tileIndex] : nullptr, in.timeScale);
     if (ConeDistance(body.bodyPosition, pivot, dir) > kConeTrees) continue;
     d->SetTexture(0, in.textures->bodyTextures[s.combatants[i].skin % kBodyColours]);
     float scale = body.settled ? 1.1f * kBodyScale : kBodyScale;
@@ -159,6 +178,20 @@ void DrawPickups(Device* d, const SceneInputs& in, const MatchState& s, const Ca
   d->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
 }
 
+// One world tile's opaque (pass 0) or translucent (pass 1) subsets, through
+// that pass's light-map effect when it has one and lightMapped allows it.
+void DrawTile(Device* d, const SceneInputs& in, int index, int pass, int caustics, bool lightMapped) {
+  const WorldTile& tile = in.tiles->renderTiles[index];
+  if (!tile.mesh) return;
+  const bool opaque = pass == 0;
+  if (lightMapped && in.lightMapTechnique[pass] && in.lightMapEffect[pass] && in.multiTex)
+    DrawLightMapped(d, *tile.mesh, in.lightMapEffect[pass], in.lightMapTechnique[pass],
+                    in.textures->causticTextures[caustics % kCausticFrames], (*in.multiTex)[index].data(), opaque,
+                    !opaque);
+  else
+    DrawSplit(d, *tile.mesh, opaque, !opaque);
+}
+
 void DrawTilePass(Device* d, const SceneInputs& in, const MatchState& s, const Camera& cam,
                   SceneFrameState& f, bool opaque) {
   const PlayerView& v = s.player.view;
@@ -166,21 +199,13 @@ void DrawTilePass(Device* d, const SceneInputs& in, const MatchState& s, const C
   SetObjectWorld(d, cam, Vec3(kWorldTilt, 0, 0), Vec3(0.0f), Vec3(1.0f));
   const TileSelection sel = TileSelectionFor(v.pivot);
   const auto& order = tileDrawOrder[std::max(v.playerTile, 0)];
-  if (opaque) f.visibleTiles.fill(false);
   for (int i = 0; i < kTileCount; ++i) {
     WorldTile& tile = in.tiles->renderTiles[order[i]];
     tile.coneDistance = ConeDistance(tile.centre, v.pivot, dir);
     if (i > sel.nearCount && tile.coneDistance > sel.coneLimit) continue;
     f.visibleTiles[order[i]] = true;
     ++f.tilesDrawn;
-    if (!tile.mesh) continue;
-    const int pass = opaque ? 0 : 1;
-    if (in.lightMapTechnique[pass] && in.lightMapEffect[pass] && in.multiTex)
-      DrawLightMapped(d, *tile.mesh, in.lightMapEffect[pass], in.lightMapTechnique[pass],
-                      in.textures->causticTextures[f.causticsFrame % kCausticFrames],
-                      (*in.multiTex)[order[i]].data(), opaque, !opaque);
-    else
-      DrawSplit(d, *tile.mesh, opaque, !opaque);
+    DrawTile(d, in, order[i], opaque ? 0 : 1, f.causticsFrame, true);
   }
 }
 
@@ -262,6 +287,9 @@ void DrawShadows(Device* d, const SceneInputs& in, const MatchState& s, const Ca
     if (ConeVisible(c.viewOffset, c.tileIndex, s.player.view.playerTile))
       DrawQuadAt(d, cam, Vec3(c.position.x, 0.1f, c.position.z), flat);
   }
+  if (s.settings.renderTrees)
+    for (const TreeSlot& t : s.trees)
+      if (TreeVisible(t)) DrawQuadAt(d, cam, t.position + Vec3(0, 0.1f, 0), flat);
   FillQuad(in.quad, -15, 15, 15, -15);
   DrawQuadAt(d, cam, Vec3(0, 0.1f, 0), flat);
   FillQuad(in.quad, -1, 1, 1, -1);
@@ -337,6 +365,7 @@ void DrawWorld(const SceneInputs& in, MatchState& s, Camera& cam, SceneFrameStat
   const PlayerView& v = s.player.view;
   const bool above = v.pivot.y > -300.0f;
   f.tilesDrawn = 0;
+  f.visibleTiles.fill(false);
   f.causticsFrame = (f.causticsFrame + 0.5f * in.timeScale < 32.0f)
                         ? static_cast<int>(f.causticsFrame + 0.5f * in.timeScale)
                         : 0;
@@ -350,6 +379,7 @@ void DrawWorld(const SceneInputs& in, MatchState& s, Camera& cam, SceneFrameStat
   if (in.objects->baseBlock) d->ApplyStateBlock(in.objects->baseBlock);
 
   if (!s.flags.spectatorMode) DrawFirstPersonWeapon(d, in, s, cam);
+  if (above) DrawTrees(d, in, s, cam);
   DrawBodies(d, in, s, cam, f);
   DrawCorpses(d, in, s, cam);
   DrawHeldWeapons(d, in, s, cam);
@@ -361,7 +391,10 @@ void DrawWorld(const SceneInputs& in, MatchState& s, Camera& cam, SceneFrameStat
   SetAmbient(d, s.flags.gameState >= 10 ? 0xffb40000u : AmbientColour(in.ambient));
   d->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
   if (above) DrawTilePass(d, in, s, cam, f, false);
-  if (in.meshScan) ShowOverdraw(d, in.overdrawQuad);
+  if (in.meshScan) {
+    CountOverdraw(d, &f.overdraw);
+    ShowOverdraw(d, in.overdrawQuad);
+  }
   if (in.objects->alphaBlendBlock) d->ApplyStateBlock(in.objects->alphaBlendBlock);
   d->SetStreamSource(0, in.quad, 24);
   DrawShadows(d, in, s, cam, f);
@@ -385,13 +418,12 @@ void DrawEnvironmentMap(const SceneInputs& in, MatchState& s, Camera& cam, Scene
   d->SetRenderState(D3DRS_ALPHATESTENABLE, FALSE);
   d->SetRenderState(D3DRS_ZENABLE, TRUE);
   d->SetRenderState(D3DRS_ZWRITEENABLE, TRUE);
+  DrawTrees(d, in, s, cam);
   DrawBodies(d, in, s, cam, f, false);
+  DrawCorpses(d, in, s, cam, false);
   SetObjectWorld(d, cam, Vec3(kWorldTilt, 0, 0), Vec3(0.0f), Vec3(1.0f));
   const auto& order = tileDrawOrder[std::max(v.playerTile, 0)];
-  for (int i = 0; i <= 8; ++i) {
-    const WorldTile& tile = in.tiles->renderTiles[order[i]];
-    if (tile.mesh) DrawSplit(d, *tile.mesh, true, false);
-  }
+  for (int i = 0; i <= 8; ++i) DrawTile(d, in, order[i], 0, f.environmentCaustics, in.lightMapEnvironment);
   if (s.settings.renderBackground && in.backgroundExtras && in.models->ocean) {
     d->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
     d->SetTexture(0, in.textures->causticTextures[f.environmentCaustics % kCausticFrames]);

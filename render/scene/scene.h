@@ -55,6 +55,7 @@ struct SceneFrameState {
   bool lightSetup = true;  // F3 toggles it off
   int tilesDrawn = 0;      // this frame, both passes
   int environmentCaustics = 0;
+  OverdrawCounts overdraw;  // of the last frame drawn with the mesh scan
 };
 
 struct SceneInputs {
@@ -75,6 +76,9 @@ struct SceneInputs {
   d3dutil::Effect* lightMapEffect[2] = {};
   d3dutil::Technique* lightMapTechnique[2] = {};
   const MultiTexTable* multiTex = nullptr;
+  // The T debug toggle: the environment map's tiles through the light-map
+  // effect too.
+  bool lightMapEnvironment = false;
   // The debug overdraw view (B in debug mode) and its screen quad.
   bool meshScan = false;
   gfx::VertexBuffer* overdrawQuad = nullptr;
@@ -93,7 +97,7 @@ void DrawWorld(const SceneInputs& in, MatchState& state, Camera& cam, SceneFrame
 bool FacesEnvironmentModel(const PlayerView& view);
 
 // The reduced scene drawn into the environment texture from above the
-// centre: bodies, the nearest tiles, the sea and the sky.
+// centre: trees, bodies, corpses, the nearest tiles, the sea and the sky.
 void DrawEnvironmentMap(const SceneInputs& in, MatchState& state, Camera& cam, SceneFrameState& frame);
 
 // Step 27: the blood particles of corpses, combatants and the global system.

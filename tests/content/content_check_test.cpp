@@ -63,6 +63,7 @@ class AreaCheckTest : public ContentFixture {
     Write("worlds/Arena/multitex.txt", multi);
     Write("worlds/Arena/options.txt", Options("-100"));
     Write("worlds/Arena/items.txt", "a\nb\nc\n1\n10 0 5 1\n1\n-20.5 0 30 0\n");
+    Write("worlds/Arena/trees.txt", "Trees\n2\n100 0 100\n-300 0 250\n");
   }
   DataFileProblems Check() {
     DataFileProblems all = CheckContent({root_.string(), "Arena"});
@@ -87,6 +88,7 @@ TEST_F(AreaCheckTest, SeededDefectsAreReportedWithFileAndLine) {
   std::string list;
   for (int t = 0; t < kTileCount; ++t) list += t == 2 ? "tile\n1\n7\n" : "tile\n2\n0\n1\n";
   Write("worlds/Arena/texture.txt", list);
+  Write("worlds/Arena/trees.txt", "Trees\n2\n100 0 100\n-300 0 650\n");  // in the sea
   fs::remove(root_ / "worlds/Arena/Check/world44.x");
   DataFileProblems problems = Check();
   auto has = [&](const std::string& file, int line) {
@@ -100,7 +102,8 @@ TEST_F(AreaCheckTest, SeededDefectsAreReportedWithFileAndLine) {
   EXPECT_TRUE(has("worlds\\Arena\\texture.txt", 10));  // block 2: 1 entry for 2 materials
   EXPECT_TRUE(has("worlds\\Arena\\texture.txt", 11));  // index 7 of 2
   EXPECT_TRUE(has("worlds\\Arena\\Check\\world44.x", 0));
-  EXPECT_EQ(problems.size(), 5u);
+  EXPECT_TRUE(has("worlds\\Arena\\trees.txt", 4));
+  EXPECT_EQ(problems.size(), 6u);
 }
 
 }  // namespace

@@ -130,6 +130,30 @@ TEST(Pickups, TooManyEntriesAreReadPastAndReported) {
   EXPECT_EQ(problems[1].file, "items.txt");
 }
 
+TEST(Trees, ListedBasesAreKeptUpToFifteen) {
+  std::string text = "Trees\n17\n";
+  for (int i = 0; i < 17; ++i) text += std::to_string(i * 10) + " 0.5 -" + std::to_string(i) + "\n";
+  DataFileProblems problems;
+  const TreePositions trees = ParseTreePositions(text, "trees.txt", &problems);
+  ASSERT_EQ(trees.count, kTreeSlots);
+  EXPECT_FLOAT_EQ(trees.positions[14][0], 140.0f);
+  EXPECT_FLOAT_EQ(trees.positions[14][1], 0.5f);
+  EXPECT_FLOAT_EQ(trees.positions[14][2], -14.0f);
+  ASSERT_EQ(problems.size(), 1u);
+  EXPECT_EQ(problems[0].line, 2);
+}
+
+TEST(Trees, AShortFilePlantsOnlyWhatItListsAndAMissingOneNone) {
+  DataFileProblems problems;
+  const TreePositions trees = ParseTreePositions("Trees\n4\n1 2 3\n4 5 6\n", "trees.txt", &problems);
+  EXPECT_EQ(trees.count, 2) << "no phantom trees at the origin";
+  EXPECT_EQ(problems.size(), 1u);
+  EXPECT_EQ(ParseTreePositions("Trees\n-2\n1 2 3\n", "trees.txt", &problems).count, 0);
+  problems.clear();
+  EXPECT_EQ(ReadTreePositions("worlds\\nowhere\\trees.txt", &problems).count, 0);
+  EXPECT_TRUE(problems.empty()) << "trees are optional";
+}
+
 TEST(TileTextureLists, BlocksFollowEachOtherAndOverlongBlocksStayInStep) {
   std::string text;
   for (int t = 0; t < kTileCount; ++t) {

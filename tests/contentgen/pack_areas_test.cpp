@@ -127,6 +127,36 @@ TEST(ContentAreas, RespawnSpawnBoxAndPickupsAreOpen) {
   }
 }
 
+// Fifteen trees per area, each standing on open ground at its base height,
+// with no wall through its trunk and no pickup inside its crown.
+TEST(ContentAreas, TreesStandOnOpenGround) {
+  for (const char* area : kAreas) {
+    const fs::path dir = ContentDir() / "worlds" / area;
+    const auto lines = ReadLines(dir / "trees.txt");
+    ASSERT_GE(lines.size(), 2u) << area;
+    ASSERT_EQ(std::atoi(lines[1].c_str()), 15) << area;
+    ASSERT_EQ(lines.size(), 17u) << area;
+    std::vector<glm::vec2> pickups;
+    for (const auto& line : ReadLines(dir / "items.txt")) {
+      float x, y, z;
+      int level;
+      if (std::sscanf(line.c_str(), "%f %f %f %d", &x, &y, &z, &level) == 4) pickups.push_back({x, z});
+    }
+    for (size_t i = 2; i < lines.size(); ++i) {
+      glm::vec3 base;
+      ASSERT_EQ(std::sscanf(lines[i].c_str(), "%f %f %f", &base.x, &base.y, &base.z), 3) << lines[i];
+      const auto tris = TileAt(area, base.x, base.z);
+      const glm::vec3 above = base + glm::vec3(0, 100, 0);
+      EXPECT_NEAR(RayHit(tris, above, {0, -1, 0}, true), 100.0f, 0.01f) << area << " tree " << lines[i];
+      const glm::vec3 trunk = base + glm::vec3(0, 20, 0);
+      for (const auto& t : tris)  // (a sliver with no area measures NaN: no wall)
+        EXPECT_FALSE(DistanceToTriangle(trunk, t) <= 8.0f) << area << " tree " << lines[i];
+      for (const glm::vec2 p : pickups)
+        EXPECT_GT(glm::distance(p, glm::vec2(base.x, base.z)), 25.0f) << area << " tree " << lines[i];
+    }
+  }
+}
+
 // Walls, ramps and platforms: a bot can reach the high places. A point half
 // way up a ramp has its surface between ground and the platform, and the
 // tallest top is well above head height.

@@ -91,7 +91,8 @@ TEST_F(GameE2E, BadScriptIsReportedAndEndsTheRun) {
   WriteScript("10 jump W\n");
   const ProcessRun run = Halvex("--headless --frames 50 --script script.txt");
   EXPECT_NE(run.output.find("line 1"), std::string::npos) << run.output;
-  EXPECT_NE(run.code, -1);
+  EXPECT_EQ(run.code, 2) << "a malformed script is a usage error";
+  EXPECT_EQ(Halvex("--headless --frames 50 --script missing.txt").code, 2);
 }
 
 TEST_F(GameE2E, TimedemoPrintsItsFigures) {

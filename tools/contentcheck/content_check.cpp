@@ -71,6 +71,7 @@ class Checker {
  private:
   void CheckOptions(const std::string& areaPath);
   void CheckPickups(const std::string& areaPath);
+  void CheckTrees(const std::string& areaPath);
   void CheckTileList(const std::string& areaPath, bool render);
   void CheckMultiTex(const std::string& areaPath);
 
@@ -247,6 +248,17 @@ void Checker::CheckPickups(const std::string& areaPath) {
   }
 }
 
+// Optional: an area without trees.txt simply has no trees.
+void Checker::CheckTrees(const std::string& areaPath) {
+  const std::string path = areaPath + "\\trees.txt";
+  if (!Exists(path)) return;
+  const TreePositions trees = ReadTreePositions(path, &problems_);
+  for (int i = 0; i < trees.count; ++i) {
+    const auto& p = trees.positions[size_t(i)];
+    if (std::abs(p[0]) > 500.0f || std::abs(p[2]) > 500.0f) Report(path, 3 + i, "tree outside the battle area");
+  }
+}
+
 void Checker::CheckTileList(const std::string& areaPath, bool render) {
   const std::string path = areaPath + (render ? "\\texture.txt" : "\\textureL.txt");
   if (!Exists(path)) {
@@ -299,6 +311,7 @@ void Checker::CheckArea(const std::string& areaName) {
   }
   CheckOptions(areaPath);
   CheckPickups(areaPath);
+  CheckTrees(areaPath);
   CheckTileList(areaPath, true);
   CheckTileList(areaPath, false);
   CheckMultiTex(areaPath);

@@ -51,6 +51,7 @@ struct AreaLayout {
   std::function<Surface(float x, float z)> ground;
   AreaOptionsData options;
   std::vector<Pickup> power, armor;
+  std::vector<glm::vec3> trees;  // trunk bases, at most 15
 };
 
 AreaLayout ProvingGrounds();

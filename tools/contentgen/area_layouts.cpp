@@ -75,6 +75,13 @@ AreaLayout ProvingGrounds() {
     for (float z : {-440.0f, 440.0f}) a.armor.push_back({{x, 55, z}, 0});
   a.armor.push_back({{200, 15, -200}, 0});
   a.armor.push_back({{-200, 15, 200}, 0});
+  // On the sand ring between the cover and the walkway, clear of the ramps
+  // and of the corner orbs, spaced unevenly so the ring does not look planted.
+  for (const glm::vec2 p : {glm::vec2(-350, -250), glm::vec2(-360, -120), glm::vec2(-345, 100), glm::vec2(-370, 260),
+                            glm::vec2(-250, 355), glm::vec2(-120, 340), glm::vec2(110, 365), glm::vec2(260, 345),
+                            glm::vec2(350, 220), glm::vec2(365, 90), glm::vec2(340, -140), glm::vec2(360, -290),
+                            glm::vec2(230, -350), glm::vec2(80, -360), glm::vec2(-200, -365)})
+    a.trees.push_back({p.x, 0, p.y});
   return a;
 }
 
@@ -122,6 +129,13 @@ AreaLayout SunkenCitadel() {
   for (const glm::vec2 p : {glm::vec2(0, 450), glm::vec2(450, 0), glm::vec2(0, -450), glm::vec2(-450, 0)})
     a.armor.push_back({{p.x, 55, p.y}, 0});  // on the bridges
   for (const glm::vec2 p : {glm::vec2(300, 300), glm::vec2(-300, -300)}) a.armor.push_back({{p.x, 15, p.y}, 0});
+  // In the grass between the inner wall and the towers, off the cobbled paths
+  // and clear of the cover, the ramps and the pickups.
+  for (const glm::vec2 p : {glm::vec2(-300, -200), glm::vec2(-200, -290), glm::vec2(-110, -310), glm::vec2(100, -335),
+                            glm::vec2(250, -300), glm::vec2(310, -120), glm::vec2(330, -60), glm::vec2(300, 200),
+                            glm::vec2(200, 300), glm::vec2(80, 275), glm::vec2(-130, 330), glm::vec2(-290, 250),
+                            glm::vec2(-320, 90), glm::vec2(-265, 170), glm::vec2(255, -170)})
+    a.trees.push_back({p.x, 0, p.y});
   return a;
 }
 

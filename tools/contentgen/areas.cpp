@@ -186,6 +186,12 @@ std::string ItemsFile(const AreaLayout& a) {
          list(a.power) + list(a.armor);
 }
 
+std::string TreesFile(const AreaLayout& a) {
+  std::string s = "Trees: " + a.name + " (x y z of each trunk's base, at most 15)\n" + std::to_string(a.trees.size()) + "\n";
+  for (const glm::vec3& t : a.trees) s += Num(t.x, 1) + " " + Num(t.y, 1) + " " + Num(t.z, 1) + "\n";
+  return s;
+}
+
 void WriteArea(Pack& pack, const AreaLayout& area) {
   const std::string dir = "worlds/" + area.name + "/";
   std::string textures, texturesL, multitex;
@@ -206,6 +212,7 @@ void WriteArea(Pack& pack, const AreaLayout& area) {
   }
   pack.Write(dir + "options.txt", OptionsFile(area));
   pack.Write(dir + "items.txt", ItemsFile(area));
+  pack.Write(dir + "trees.txt", TreesFile(area));
   pack.Write(dir + "texture.txt", textures);
   pack.Write(dir + "textureL.txt", texturesL);
   pack.Write(dir + "multitex.txt", multitex);
