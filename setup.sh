@@ -20,7 +20,7 @@ PACKAGES=(
   libsdl2-mixer-dev freepats fluid-soundfont-gm
   libassimp-dev libmeshoptimizer-dev assimp-testmodels assimp-utils libglm-dev
   libenet-dev
-  libfreetype-dev libfontconfig-dev fonts-dejavu-core fonts-dejavu-extra fonts-liberation2
+  libfreetype-dev libfontconfig-dev fonts-dejavu-core fonts-dejavu-extra fonts-liberation2 fonts-urw-base35
   zenity xdg-utils
 )
 

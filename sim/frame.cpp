@@ -56,7 +56,12 @@ void ToggleKeys(MatchState& state, const InputSnapshot& input, FrameContext& ctx
   if (f.spectatorMode && pressed(kF9)) Flip(state.player.view.fixedCamera);
   if (pressed(kF10)) Flip(f.realismMode);
   if (pressed(kF11)) ctx.events.ScreenshotRequested();
-  if (pressed(kF12)) Flip(f.spectatorMode);
+  if (pressed(kF12)) {
+    Flip(f.spectatorMode);
+    // Entering the battle answers the "You Are Spectating" hint; leaving it up would contradict the HUD.
+    TimedMessage& hint = state.player.centreMessage;
+    if (!f.spectatorMode && hint.kind == 3) hint.timer = 0.0f;
+  }
 }
 
 void FrameEnd(MatchState& state, FrameContext& ctx) {

@@ -12,7 +12,7 @@
 namespace halvex {
 
 // Welcome banner time at match start, in timeScale units.
-inline constexpr float kWelcomeBannerTime = 1000.0f;
+inline constexpr float kWelcomeBannerTime = 400.0f;  // 10 s: chat opens once it is gone
 
 // Constructs the combatant table, applies the match-start values and puts
 // the player at the start: spectating, realism on, the spectating notice

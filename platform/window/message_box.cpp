@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <string_view>
 
 namespace halvex::platform {
 
@@ -18,6 +19,35 @@ const char* AnswerName(MessageBoxAnswer a) {
   }
 }
 }  // namespace
+
+std::string WrapMessageText(const std::string& text, std::size_t columns) {
+  std::string out;
+  for (std::size_t start = 0;;) {
+    const std::size_t newline = text.find('\n', start);
+    const std::string_view paragraph(text.data() + start,
+                                     (newline == std::string::npos ? text.size() : newline) - start);
+    std::size_t lineLength = 0;
+    for (std::size_t at = 0; at < paragraph.size();) {
+      std::size_t end = paragraph.find(' ', at);
+      if (end == std::string_view::npos) end = paragraph.size();
+      const std::string_view word = paragraph.substr(at, end - at);
+      at = end + 1;
+      if (word.empty()) continue;  // runs of blanks fold into one
+      if (lineLength > 0 && lineLength + 1 + word.size() > columns) {
+        out += '\n';
+        lineLength = 0;
+      } else if (lineLength > 0) {
+        out += ' ';
+        ++lineLength;
+      }
+      out += word;
+      lineLength += word.size();
+    }
+    if (newline == std::string::npos) return out;
+    out += '\n';
+    start = newline + 1;
+  }
+}
 
 void SetMessageBoxesInteractive(bool interactive) { gInteractive = interactive; }
 bool MessageBoxesInteractive() { return gInteractive; }
@@ -40,7 +70,8 @@ MessageBoxAnswer ShowMessageBox(const std::string& title, const std::string& tex
   data.flags = SDL_MESSAGEBOX_INFORMATION;
   data.window = owner;
   data.title = title.c_str();
-  data.message = text.c_str();
+  const std::string wrapped = WrapMessageText(text);
+  data.message = wrapped.c_str();
   if (buttons == MessageBoxButtons::YesNo) {
     data.flags = SDL_MESSAGEBOX_WARNING;
     data.numbuttons = 2;

@@ -2,6 +2,7 @@
 // its text on stderr and takes its default answer at once.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 struct SDL_Window;
@@ -14,7 +15,12 @@ enum class MessageBoxAnswer { Ok, Yes, No };
 void SetMessageBoxesInteractive(bool interactive);
 bool MessageBoxesInteractive();
 
-// Blocks until answered. defaultAnswer is what a non-interactive run (or a
+// The text with line breaks at blanks so that no line is longer than
+// `columns` (a word longer than that gets a line of its own): the desktop's
+// box does not wrap, and a long paragraph would run off the screen.
+std::string WrapMessageText(const std::string& text, std::size_t columns = 72);
+
+// Blocks until answered; the text is wrapped for display. defaultAnswer is what a non-interactive run (or a
 // desktop that cannot show the box) takes.
 MessageBoxAnswer ShowMessageBox(const std::string& title, const std::string& text,
                                 MessageBoxButtons buttons, MessageBoxAnswer defaultAnswer,

@@ -112,6 +112,13 @@ TEST(ContentPack, TexturesArePowerOfTwoAndSpritesFadeOut) {
     EXPECT_GT(opaque, 0) << sprite;
     EXPECT_GT(clear, 0) << sprite;
   }
+  // The lens flare adds colour: its sprites darken wherever they turn clear.
+  for (const char* sprite : {"lens0", "lens2", "lens4", "shine0", "shine5"}) {
+    const auto b = ReadBytes(PackFile(std::string("textures\\") + sprite + ".dds"));
+    ASSERT_GT(b.size(), 132u);
+    for (size_t i = 128; i + 3 < b.size(); i += 4)
+      ASSERT_LE(std::max({b[i], b[i + 1], b[i + 2]}), b[i + 3] + 1) << sprite << " texel " << (i - 128) / 4;
+  }
 }
 
 // The caustics animate and loop: the step from frame 31 back to 0 is no

@@ -102,6 +102,20 @@ TEST(KeyCommandGuard, HeldToggleRepeatsEveryQuarterSecond) {
   EXPECT_EQ(match.State().settings.showFramerate, flips % 2 ? !start : start);
 }
 
+TEST(KeyCommandGuard, EnteringTheBattleTakesDownTheSpectatingHint) {
+  Settings settings;
+  settings.botCount = 0;
+  HeadlessMatch match(settings, 3);
+  InputSnapshot none, f12;
+  f12.Press(scancode::kF12);
+  for (int f = 0; f < 20; ++f) match.Step(16, none);
+  ASSERT_EQ(match.State().player.centreMessage.kind, 3);
+  ASSERT_GT(match.State().player.centreMessage.timer, 0.0f);
+  match.Step(16, f12);
+  ASSERT_EQ(match.State().flags.spectatorMode, 0);
+  EXPECT_EQ(match.State().player.centreMessage.timer, 0.0f);
+}
+
 TEST(KeyCommandGuard, EscapeEndsEvenWhilePaused) {
   Settings settings;
   settings.botCount = 2;

@@ -241,6 +241,15 @@ void BodyColours(Pack& pack) {
   }
 }
 
+// The lens flare adds its sprites by their colour, not their alpha: colour
+// must fade with the alpha, or the alpha-tested edge shows as a hard shape.
+Shader Premultiplied(Shader shader) {
+  return [=](float u, float v) {
+    const glm::vec4 c = shader(u, v);
+    return glm::vec4(glm::vec3(c) * c.a, c.a);
+  };
+}
+
 void LensAndShine(Pack& pack) {
   const Shader lens[5] = {
       Glow({1.0f, 0.95f, 0.8f}, 3.0f, 0.7f),
@@ -260,17 +269,18 @@ void LensAndShine(Pack& pack) {
         return Rgb({1.0f, 0.9f, 0.7f}, glm::clamp((rays * 0.8f + 0.4f) * (1 - r), 0.0f, 1.0f));
       }};
   for (int i = 0; i < 5; ++i)
-    pack.Write("textures/lens" + std::to_string(i) + ".dds", EncodeDds(Paint(64, lens[i])));
+    pack.Write("textures/lens" + std::to_string(i) + ".dds", EncodeDds(Paint(64, Premultiplied(lens[i]))));
   for (int i = 0; i < 10; ++i) {
     const float turn = static_cast<float>(i) * 0.0628f;  // the rays turn a little each frame
     const float pulse = 0.8f + 0.2f * std::sin(static_cast<float>(i) * 0.628f);
-    pack.Write("textures/shine" + std::to_string(i) + ".dds", EncodeDds(Paint(128, [=](float u, float v) {
+    pack.Write("textures/shine" + std::to_string(i) + ".dds",
+               EncodeDds(Paint(128, Premultiplied([=](float u, float v) {
                  const float dx = u - 0.5f, dy = v - 0.5f, r = std::hypot(dx, dy) * 2;
                  const float rays = std::pow(std::fabs(std::cos(std::atan2(dy, dx) * 6 + turn)), 16.0f);
                  const float a = glm::clamp(pulse * (std::pow(std::max(0.0f, 1 - r), 4.0f) * 1.5f +
                                                      rays * std::max(0.0f, 1 - r) * 0.5f), 0.0f, 1.0f);
                  return Rgb({1.0f, 0.95f, 0.8f}, a);
-               })));
+               }))));
   }
 }
 
