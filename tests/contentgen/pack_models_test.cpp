@@ -86,6 +86,21 @@ TEST(ContentModels, FrontFacesPointTheRightWay) {
   EXPECT_GT(sphere.x, 0);
 }
 
+// The sky is shaded smoothly: vertices at the same place (the corners and
+// edges where walls and top meet) share one normal, so no seam shows.
+TEST(ContentModels, SkyHasNoLightingSeams) {
+  const LoadedModel sky = LoadModel(PackFile("objects\\skybox.x"));
+  ASSERT_EQ(sky.positions.size(), sky.normals.size());
+  int shared = 0;
+  for (size_t i = 0; i < sky.positions.size(); ++i)
+    for (size_t j = i + 1; j < sky.positions.size(); ++j)
+      if (glm::distance(sky.positions[i], sky.positions[j]) < 1e-3f) {
+        ++shared;
+        EXPECT_LT(glm::distance(sky.normals[i], sky.normals[j]), 1e-4f) << "vertices " << i << " and " << j;
+      }
+  EXPECT_GT(shared, 16);
+}
+
 TEST(ContentModels, MaterialCountsMatchTheLoaders) {
   auto materials = [](const char* name) { return LoadModel(PackFile(std::string("objects\\") + name + ".x")).textures.size(); };
   EXPECT_EQ(materials("pistol"), 3u);  // grip, slide, barrel take three named textures

@@ -321,6 +321,10 @@ void SkyBox(Pack& pack) {
   const glm::vec3 c[8] = {{-kHalf, kLow, kHalf}, {kHalf, kLow, kHalf}, {kHalf, kLow, -kHalf}, {-kHalf, kLow, -kHalf},
                           {-kHalf, kHalf, kHalf}, {kHalf, kHalf, kHalf}, {kHalf, kHalf, -kHalf}, {-kHalf, kHalf, -kHalf}};
   const int walls[4][2] = {{0, 1}, {1, 2}, {2, 3}, {3, 0}};  // seen from inside, left to right
+  // Normals point from each vertex to the middle of the box, as on a dome:
+  // the sun's light then shades the sky smoothly, where flat walls showed
+  // the box's edges as seams between a lit and an unlit wall.
+  auto Inward = [](glm::vec3 p) { return glm::normalize(glm::vec3(0, 2000, 0) - p); };
   constexpr int kGrid = 4;
   for (int w = 0; w < 4; ++w) {
     const uint32_t mat = sky.AddMaterial(Mat({1, 1, 1}, "skyside" + std::to_string(w) + ".dds"));
@@ -332,10 +336,10 @@ void SkyBox(Pack& pack) {
         const float u0 = static_cast<float>(i) / kGrid, u1 = static_cast<float>(i + 1) / kGrid;
         const float v0 = static_cast<float>(j) / kGrid, v1 = static_cast<float>(j + 1) / kGrid;
         auto p = [&](float u, float v) { return glm::mix(bl, br, u) + up * v; };
-        // inward normal: toward the centre of the box
-        const glm::vec3 n = -glm::normalize(glm::vec3((bl + br).x, 0, (bl + br).z));
-        const uint32_t a = sky.AddVertex(p(u0, v0), n, {u0, 1 - v0}), b = sky.AddVertex(p(u1, v0), n, {u1, 1 - v0}),
-                       d = sky.AddVertex(p(u1, v1), n, {u1, 1 - v1}), e = sky.AddVertex(p(u0, v1), n, {u0, 1 - v1});
+        const uint32_t a = sky.AddVertex(p(u0, v0), Inward(p(u0, v0)), {u0, 1 - v0}),
+                       b = sky.AddVertex(p(u1, v0), Inward(p(u1, v0)), {u1, 1 - v0}),
+                       d = sky.AddVertex(p(u1, v1), Inward(p(u1, v1)), {u1, 1 - v1}),
+                       e = sky.AddVertex(p(u0, v1), Inward(p(u0, v1)), {u0, 1 - v1});
         sky.AddTriangle(a, b, d, mat);
         sky.AddTriangle(a, d, e, mat);
       }
@@ -344,7 +348,7 @@ void SkyBox(Pack& pack) {
   sky.materials[top].emissive = glm::vec3(0.35f);
   sky.AddQuad(c[4], c[5], c[6], c[7], top, {0, 0}, {1, 0}, {1, 1}, {0, 1});
   // AddQuad takes its normal from the winding; the top must face down.
-  for (size_t i = sky.normals.size() - 4; i < sky.normals.size(); ++i) sky.normals[i] = {0, -1, 0};
+  for (size_t i = sky.normals.size() - 4; i < sky.normals.size(); ++i) sky.normals[i] = Inward(sky.positions[i]);
   if (glm::dot(glm::cross(sky.positions[sky.faces.back()[1]] - sky.positions[sky.faces.back()[0]],
                           sky.positions[sky.faces.back()[2]] - sky.positions[sky.faces.back()[0]]),
                glm::vec3(0, -1, 0)) < 0)
