@@ -141,6 +141,7 @@ class Game final : public GamePort, public device::DeviceSlots, private MatchEve
   int backgroundExtras_ = 1;
   bool endedByLimit_ = false;
   bool enterLatched_ = false;  // Enter ignored until released after chat closes
+  bool keyboardRead_ = true;   // this frame's keys came from the keyboard (scripts count as read)
   std::array<int, 4> lastShell_{};  // spectator, chat open, chat active, game state
 
   std::mutex linesMutex_;

@@ -98,7 +98,7 @@ InputSnapshot Game::ReadInput(InputScript* script) {
   in.lX = in.lY = in.lZ = 0;
   if (dev_.keyboardDevice) {
     if (!state_->flags.chatOpen) dev_.keyboardDevice->Acquire();
-    dev_.keyboardDevice->GetDeviceState(256, in.keys.data());
+    keyboardRead_ = SUCCEEDED(dev_.keyboardDevice->GetDeviceState(256, in.keys.data()));
   }
   if (dev_.mouseDevice) {
     dev_.mouseDevice->Acquire();
@@ -139,7 +139,9 @@ void Game::SyncFlagsOut() {
 
 void Game::HoldBackEnter(InputSnapshot& in) {
   if (!enterLatched_) return;
-  if (!in.KeyDown(scancode::kEnter) && !in.KeyDown(scancode::kNumpadEnter)) {
+  // A frame read while chat still held the keyboard saw no keys at all: only
+  // a real reading shows that Enter was let go.
+  if (keyboardRead_ && !in.KeyDown(scancode::kEnter) && !in.KeyDown(scancode::kNumpadEnter)) {
     enterLatched_ = false;
     return;
   }
