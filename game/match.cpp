@@ -181,6 +181,7 @@ int Game::RunMatch() {
   endedByLimit_ = false;
   using Clock = std::chrono::steady_clock;
   auto last = Clock::now();
+  std::uint64_t lastDrawCalls = gfx::DrawCallCount(dev_.device);
   while (TimeStep(steppedMs, carryMs)) {
     ApplyQueuedLines();
     input_ = ReadInput(script.get());
@@ -198,7 +199,9 @@ int Game::RunMatch() {
     ++framesRun_;
     if (options_.timedemo) {
       const auto now = Clock::now();
-      timedemo_.Add(std::chrono::duration<double, std::milli>(now - last).count());
+      const std::uint64_t draws = gfx::DrawCallCount(dev_.device);
+      timedemo_.Add(std::chrono::duration<double, std::milli>(now - last).count(), draws - lastDrawCalls);
+      lastDrawCalls = draws;
       last = now;
     }
     if (screenshotPending_ || options_.ShotDue(framesRun_)) TakeScreenshot();

@@ -33,18 +33,25 @@ struct RunOptions {
 // Frame times of a timedemo, in milliseconds of real time per frame.
 class TimedemoStats {
  public:
-  void Add(double frameMs) { times_.push_back(frameMs); }
+  // One frame: its real time and the draw calls it made.
+  void Add(double frameMs, std::uint64_t drawCalls = 0) {
+    times_.push_back(frameMs);
+    drawCalls_ += drawCalls;
+  }
   std::size_t frames() const { return times_.size(); }
   double TotalMs() const;
   double AverageFps() const;
   // The p-th percentile (0..100) of the frame times, nearest rank.
   double PercentileMs(double p) const;
   double MaxMs() const;
-  // "timedemo: N frames in S s, F fps average, frame ms p50 A p95 B p99 C max D"
+  double DrawCallsPerFrame() const;
+  // "timedemo: N frames in S s, F fps average, frame ms p50 A p95 B p99 C max D,
+  // E draw calls per frame"
   std::string Report() const;
 
  private:
   std::vector<double> times_;
+  std::uint64_t drawCalls_ = 0;
 };
 
 }  // namespace halvex::game

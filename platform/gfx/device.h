@@ -6,6 +6,7 @@
 // All calls belong to the game thread.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -175,6 +176,10 @@ void SetGlStateCacheBypass(Device* device, bool bypass);
 // Reads the current render target back as 0xAARRGGBB, top row first.
 // Pixel tests and the screenshot use it; the recorder gives its clear colour.
 HRESULT ReadBackPixels(Device* device, std::vector<D3DCOLOR>* pixels, UINT* width, UINT* height);
+
+// Draw calls that reached the backend since the device was created (the
+// timedemo's draw calls per frame).
+std::uint64_t DrawCallCount(Device* device);
 
 // Reads the stencil values of the current depth surface, one byte a pixel in
 // the row order of ReadBackPixels. D3DERR_NOTAVAILABLE when that surface has

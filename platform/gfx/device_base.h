@@ -119,6 +119,7 @@ class DeviceBase : public Counted<Device> {
   SurfaceImpl* currentTarget() const { return target_; }
   SurfaceImpl* currentDepth() const { return depth_; }
   const D3DPRESENT_PARAMETERS& presentParams() const { return params_; }
+  std::uint64_t drawCalls() const { return drawCalls_; }
   bool bypassCache = false;
 
  protected:
@@ -142,6 +143,7 @@ class DeviceBase : public Counted<Device> {
   D3DPRESENT_PARAMETERS params_;
   DWORD behaviour_;
   bool lost_ = false;
+  std::uint64_t drawCalls_ = 0;
   bool inScene_ = false;
 
  private:

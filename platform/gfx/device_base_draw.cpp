@@ -266,6 +266,7 @@ HRESULT DeviceBase::Draw(DrawRequest& r) {
   UINT size = FvfVertexSize(r.fvf);
   if (size == 0 || r.stride < size) return D3DERR_INVALIDCALL;
   if (lost_) return S_OK;  // drawing on a lost device succeeds and shows nothing
+  ++drawCalls_;
   BackendDraw(r);
   return S_OK;
 }
@@ -283,6 +284,10 @@ void SetGlStateCacheBypass(Device* device, bool bypass) {
 HRESULT ReadBackPixels(Device* device, std::vector<D3DCOLOR>* pixels, UINT* width, UINT* height) {
   if (!device || !pixels || !width || !height) return D3DERR_INVALIDCALL;
   return static_cast<DeviceBase*>(device)->BackendReadBack(pixels, width, height);
+}
+
+std::uint64_t DrawCallCount(Device* device) {
+  return device ? static_cast<DeviceBase*>(device)->drawCalls() : 0;
 }
 
 HRESULT ReadBackStencil(Device* device, std::vector<BYTE>* values, UINT* width, UINT* height) {

@@ -138,6 +138,7 @@ TEST_F(GameHeadless, TimedemoRecordsEveryFrame) {
   game->RunMatch();
   EXPECT_EQ(game->timedemo().frames(), 25u);
   EXPECT_GT(game->timedemo().AverageFps(), 0.0);
+  EXPECT_GT(game->timedemo().DrawCallsPerFrame(), 20.0) << "every frame draws the island and the HUD";
   game->ReleaseDevices(true);
 }
 

@@ -38,7 +38,7 @@ TEST(TimedemoStats, FiguresFromTheFrameTimes) {
   TimedemoStats t;
   EXPECT_EQ(t.AverageFps(), 0.0);
   EXPECT_EQ(t.PercentileMs(50), 0.0);
-  for (int i = 1; i <= 100; ++i) t.Add(i);  // 1..100 ms
+  for (int i = 1; i <= 100; ++i) t.Add(i, i % 2 ? 300 : 100);  // 1..100 ms, 200 draws a frame on average
   EXPECT_EQ(t.frames(), 100u);
   EXPECT_DOUBLE_EQ(t.TotalMs(), 5050.0);
   EXPECT_NEAR(t.AverageFps(), 100.0 / 5.05, 1e-9);
@@ -48,6 +48,8 @@ TEST(TimedemoStats, FiguresFromTheFrameTimes) {
   EXPECT_EQ(t.PercentileMs(0), 1.0);
   EXPECT_EQ(t.MaxMs(), 100.0);
   EXPECT_NE(t.Report().find("100 frames"), std::string::npos) << t.Report();
+  EXPECT_DOUBLE_EQ(t.DrawCallsPerFrame(), 200.0);
+  EXPECT_NE(t.Report().find("200 draw calls per frame"), std::string::npos) << t.Report();
 }
 
 TEST(LoadingScreen, NoticeAndDeviceLines) {
