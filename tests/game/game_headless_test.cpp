@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "content/data_files.h"
+#include "audio/sound_bank.h"
 #include "game/game.h"
 #include "launcher/settings_store.h"
 #include "platform/gfx/device.h"
@@ -126,6 +127,44 @@ TEST_F(GameHeadless, TheReturnThatSentAChatLineDoesNotOpenChatAgain) {
   for (int i = 0; i < 20; ++i) game->RunMatch();  // one more frame each
   EXPECT_EQ(game->state().flags.chatOpen, 0);
   EXPECT_EQ(opened, 1);
+  game->ReleaseDevices(true);
+}
+
+// Every sound the match asks for reaches the sound bank under its own id:
+// a scripted fight with pistol, rockets, the wheel, a reload and a low-ammo
+// warning, orbs under the player's feet, bots shooting and fragging each
+// other, and long enough for the rare ambient calls and thunder.
+TEST_F(GameHeadless, EveryMatchEventIsHeardWithItsOwnSound) {
+  settings_.botCount = 8;
+  RunOptions o;
+  o.frames = 2000;
+  o.scriptText =
+      "15 down F12\n18 up F12\n"      // into the battle
+      "30 button 0 1\n90 button 0 0\n"  // pistol
+      "100 mouse 0 0 120\n"              // wheel: the rocket launcher
+      "110 button 0 1\n200 button 0 0\n"
+      "210 down SPACE\n212 up SPACE\n";  // reload
+  auto game = Make(o);
+  MatchState& s = game->state();
+  const Vec3 feet = s.player.view.pivot;
+  s.pickups.powerPickups.items[0] = {feet.x, feet.y, feet.z, 1, 1, 0.0f};
+  s.pickups.armorPickups.items[0] = {feet.x, feet.y, feet.z, 0, 1, 0.0f};
+  s.player.ammo = 40;  // the warning sounds at 26
+  s.player.power = 50;
+  game->RunMatch();
+  const SoundBank& bank = audio_.bank;
+  const std::pair<int, const char*> heard[] = {
+      {kSoundPowerPickup, "power orb"},   {kSoundShotWeapon1, "rocket"},    {kSoundExplosion, "explosion"},
+      {kSoundHit, "hit"},                 {kSoundMessage, "message line"}, {kSoundShotOther, "pistol"},
+      {kSoundAmbientLoop1, "ambient loop"}, {kSoundAmbientLoop2, "ambient loop"},
+      {kSoundAmbientLoop3, "ambient loop"}, {kSoundAmbientA, "ambient A"}, {kSoundThunder, "thunder"},
+      {kSoundAmbientB, "ambient B"},      {kSoundArmorPickup, "armor"},    {kSoundLowAmmo, "low ammo"},
+      {kSoundWeaponChange, "weapon change"}, {kSoundReload, "reload"}};
+  for (const auto& [id, what] : heard) EXPECT_GT(bank.PlayCount(id), 0) << what << " (sound " << id << ")";
+  EXPECT_EQ(bank.PlayCount(kSoundLineFull), 0) << "nobody typed";
+  EXPECT_EQ(bank.PlayCount(10), 0) << "the unused id";
+  EXPECT_EQ(bank.PlayCount(kSoundLowAmmo), 1);
+  EXPECT_EQ(bank.PlayCount(kSoundReload), 2) << "held for two frames: one reload each frame it is down";
   game->ReleaseDevices(true);
 }
 
