@@ -111,7 +111,10 @@ HRESULT TextFont::Create(Device* device, const LogFont& font, TextFont** out) {
     for (int gy = 0; gy < bm.height; ++gy)
       for (int gx = 0; gx < bm.width; ++gx) {
         int tx = cellX + bm.left - left + gx, ty = y + raster->ascent() + bm.top + gy;
-        if (tx < 0 || ty < 0 || tx >= static_cast<int>(size) || ty >= static_cast<int>(size)) continue;
+        // Ink stays inside the glyph's own cell: an accent or descender that
+        // reaches past the line would otherwise show on a neighbour's quad.
+        if (tx < cellX || tx >= cellX + width || ty < y || ty >= y + h) continue;
+        if (tx >= static_cast<int>(size) || ty >= static_cast<int>(size)) continue;
         pixels[size_t(ty) * size + tx] = D3DCOLOR(bm.coverage[size_t(gy) * bm.width + gx]) << 24 | 0xFFFFFF;
       }
   }

@@ -55,6 +55,11 @@ TEST(TextPixelsTest, EveryFontDrawsInkWhereItsLineIs) {
   dev->ApplyStateBlock(fonts[0].savedBlock);
   RECT r{0, 300, 800, 340};
   chat->DrawText("Chat: hello there \x80", -1, &r, d3dutil::DT_CENTER, 0xFFFFFF00);
+  // Nothing in this line reaches below the baseline (no g, j, p, q or y),
+  // however the atlas packs the accents of the letters next to them.
+  RECT head{0, 420, 800, 520};
+  chat->DrawText("Lead...Please Wait... Do Not Switch Stats At This Time.", -1, &head,
+                 d3dutil::DT_CENTER | d3dutil::DT_TOP, 0xFFFFFFFF);
   dev->EndScene();
   dev->Present(nullptr, nullptr, nullptr, nullptr);
 
@@ -71,6 +76,9 @@ TEST(TextPixelsTest, EveryFontDrawsInkWhereItsLineIs) {
   for (int i = 0; i < 4; ++i) EXPECT_GT(inkIn(rows[i], rows[i] + 30), 150) << fonts[i].faceName;
   EXPECT_EQ(inkIn(50, 75), 0) << "nothing between the first two lines";
   EXPECT_GT(inkIn(300, 340), 150);
+  const int line = chat->lineHeight();
+  EXPECT_GT(inkIn(420, 420 + line), 300);
+  EXPECT_EQ(inkIn(420 + line * 17 / 20, 440 + line), 0) << "ink under the baseline: a neighbour's accent";
 
   const char* bin = std::getenv("HALVEX_BINARY_DIR");
   std::string out = std::string(bin ? bin : ".") + "/test-output";
