@@ -45,9 +45,10 @@ build() {
   cmake --build "$dir" -j "$JOBS"
 }
 
-# A test that fails is run once more before it counts: the GL driver under
-# the sanitizer now and then reports a leak from a module it has already
-# unloaded, which no suppression can name.
+# A test that fails is run once more before it counts. The GL tests pin the
+# driver's modules so that the sanitizer can name (and suppress) the
+# driver's own leaks; the second try stays as a guard against a driver that
+# still slips a nameless leak past them. A real failure fails twice.
 # Tests that draw need an X display; give them a private Xvfb when there is none.
 with_display() {
   if [ -n "${DISPLAY:-}" ]; then
