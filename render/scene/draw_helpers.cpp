@@ -124,22 +124,29 @@ void DrawLightMapped(Device* d, const CVarnMesh& mesh, d3dutil::Effect* effect, 
                      Texture* second, const int* flags, bool opaque, bool translucent) {
   if (!mesh.deviceMesh || !effect || !technique) return;
   constexpr DWORD kTex0 = d3dutil::MakeFourCC("tex0"), kTex1 = d3dutil::MakeFourCC("tex1");
+  auto wanted = [&](DWORD i) {
+    const float a = Alpha(mesh, i);
+    return a != 0.0f && ((opaque && a >= 1.0f) || (translucent && a != 1.0f));
+  };
+  auto lightMapped = [&](DWORD i) { return i < 16 && flags && flags[i] != 0; };
+  // The plain subsets first, outside the technique: a pass leaves its second
+  // stage on until End, and a plain subset drawn then would wear the
+  // caustics too.
+  for (DWORD i = 0; i < mesh.materialCount; ++i) {
+    if (!wanted(i) || lightMapped(i)) continue;
+    d->SetMaterial(&mesh.materials[i]);
+    d->SetTexture(0, i < mesh.textures.size() ? mesh.textures[i] : nullptr);
+    mesh.deviceMesh->DrawSubset(d, i);
+  }
   effect->SetTexture(kTex1, second);
   UINT passes = 0;
   technique->Begin(&passes);
   for (DWORD i = 0; i < mesh.materialCount; ++i) {
-    const float a = Alpha(mesh, i);
-    if (a == 0.0f || !((opaque && a >= 1.0f) || (translucent && a != 1.0f))) continue;
+    if (!wanted(i) || !lightMapped(i)) continue;
     d->SetMaterial(&mesh.materials[i]);
-    Texture* own = i < mesh.textures.size() ? mesh.textures[i] : nullptr;
-    if (i < 16 && flags && flags[i] != 0) {
-      for (UINT p = 0; p < passes; ++p) {
-        effect->SetTexture(kTex0, own);
-        technique->Pass(p);
-        mesh.deviceMesh->DrawSubset(d, i);
-      }
-    } else {
-      d->SetTexture(0, own);
+    for (UINT p = 0; p < passes; ++p) {
+      effect->SetTexture(kTex0, i < mesh.textures.size() ? mesh.textures[i] : nullptr);
+      technique->Pass(p);
       mesh.deviceMesh->DrawSubset(d, i);
     }
   }

@@ -5,7 +5,9 @@
 
 #include <algorithm>
 #include <memory>
+#include <cstdio>
 #include <set>
+#include <vector>
 
 #include "render/scene/scene.h"
 #include "sim/combatants.h"
@@ -151,6 +153,52 @@ TEST_F(WorldDrawing, UnlistedTreeSlotsStayEmpty) {
   Look(Vec3(0, 15, 0), Vec3(0, -100, 1), 10);
   Draw();
   EXPECT_EQ(Count("DrawIndexedPrimitive"), 0);
+}
+
+// Two opaque triangles, each its own material: subset 0 light-mapped, subset 1 plain.
+constexpr const char* kTwoMaterials =
+    "xof 0302txt 0032\nMesh floor {\n6;\n0.0;0.0;0.0;,\n0.0;1.0;0.0;,\n1.0;0.0;0.0;,\n"
+    "2.0;0.0;0.0;,\n2.0;1.0;0.0;,\n3.0;0.0;0.0;;\n2;\n3;0,1,2;,\n3;3,4,5;;\n"
+    "MeshMaterialList {\n2;\n2;\n0,\n1;;\n"
+    "Material {\n1.0;1.0;1.0;1.0;;\n0.0;\n0.0;0.0;0.0;;\n0.0;0.0;0.0;;\n}\n"
+    "Material {\n1.0;1.0;1.0;1.0;;\n0.0;\n0.0;0.0;0.0;;\n0.0;0.0;0.0;;\n}\n}\n}\n";
+
+TEST_F(WorldDrawing, PlainSubsetsOfALightMappedTileKeepASingleStage) {
+  Write("objects/floor.x", kTwoMaterials);
+  CVarnMesh floor;
+  ASSERT_EQ(floor.LoadFromFile(device_, "objects\\floor.x"), S_OK);
+  ASSERT_EQ(floor.RestoreDeviceObjects(device_, D3DXMESH_WRITEONLY, false, false), S_OK);
+  ASSERT_EQ(floor.materialCount, 2u);
+  d3dutil::EffectBuffer* buffer = nullptr;
+  ASSERT_EQ(d3dutil::CompileEffect("texture tex0\ntexture tex1\ntechnique T\npass P0\n"
+                                   "  stage 0 texture tex0 colorop modulate\n"
+                                   "  stage 1 texture tex1 colorop add colorarg1 texture colorarg2 current\nend\n",
+                                   &buffer),
+            S_OK);
+  d3dutil::Effect* effect = nullptr;
+  ASSERT_EQ(d3dutil::Effect::Create(device_, buffer->GetBufferPointer(), buffer->GetBufferSize(), 0, &effect), S_OK);
+  buffer->Release();
+  d3dutil::Technique* technique = nullptr;
+  ASSERT_EQ(effect->GetTechnique(0, &technique), S_OK);
+  const int flags[16] = {1, 0};
+  RecordedCalls(device_)->clear();
+  render::DrawLightMapped(device_, floor, effect, technique, nullptr, flags, true, false);
+  // Replay the stage-1 colour operation along the log and note it at each draw.
+  DWORD stage1 = D3DTOP_DISABLE;
+  std::vector<DWORD> atDraws;
+  for (const std::string& c : *RecordedCalls(device_)) {
+    unsigned stage = 0, state = 0, value = 0;
+    if (std::sscanf(c.c_str(), "SetTextureStageState %u %u %u", &stage, &state, &value) == 3 && stage == 1 &&
+        state == D3DTSS_COLOROP)
+      stage1 = value;
+    if (c.rfind("DrawIndexedPrimitive", 0) == 0) atDraws.push_back(stage1);
+  }
+  ASSERT_EQ(atDraws.size(), 2u);
+  EXPECT_EQ(std::count(atDraws.begin(), atDraws.end(), DWORD{D3DTOP_DISABLE}), 1) << "the plain subset";
+  EXPECT_EQ(std::count(atDraws.begin(), atDraws.end(), DWORD{D3DTOP_ADD}), 1) << "the light-mapped subset";
+  technique->Release();
+  effect->Release();
+  floor.Destroy();
 }
 
 }  // namespace
