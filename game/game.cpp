@@ -150,8 +150,8 @@ void Game::Sleep(int ms) const {
 
 namespace halvex::game {
 
-void Game::RunClosingScreen() {
-  if (endedByLimit_ || !dev_.device) return;
+// What the intro and the closing screen both draw with.
+screens::IntroInputs Game::PresentationInputs() {
   screens::IntroInputs in;
   in.device = dev_.device;
   in.quad = dev_.quadVertexBuffer;
@@ -166,8 +166,13 @@ void Game::RunClosingScreen() {
   in.keyboard = dev_.keyboardDevice;
   in.setupLights = [this] { PresentationLights(); };
   in.resetDevice = [this] { device::ResetDevice(dev_, *this, false); };
+  return in;
+}
+
+void Game::RunClosingScreen() {
+  if (endedByLimit_ || !dev_.device) return;
   flags_.gameState = kGameStatePlaying;
-  screens::RunClosing(in, random_, &flags_.gameRunning);
+  screens::RunClosing(PresentationInputs(), random_, &flags_.gameRunning);
 }
 
 void Game::PresentationLights() {

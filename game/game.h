@@ -23,6 +23,7 @@
 #include "render/effects/particles.h"
 #include "render/hud/hud.h"
 #include "render/scene/scene.h"
+#include "screens/intro/intro.h"
 #include "shell/shell_flags.h"
 #include "sim/clock.h"
 #include "sim/frame.h"
@@ -94,6 +95,7 @@ class Game final : public GamePort, public device::DeviceSlots, private MatchEve
   void DrawHudLayer();
   render::LightInputs Lights() const;
   void PresentationLights();
+  screens::IntroInputs PresentationInputs();
   InputSnapshot ReadInput(InputScript* script);
   void ApplyQueuedLines();
   void SyncFlagsIn();

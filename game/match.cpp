@@ -49,26 +49,13 @@ HRESULT Game::StartMatch() {
   if (soundReady_) audio_.bank.StartAmbientLoops();
 
   if (!flags_.exitRequested) {
-    screens::IntroInputs intro;
-    intro.device = dev_.device;
-    intro.quad = dev_.quadVertexBuffer;
-    intro.logo = content_.logo;
-    intro.font = fonts_.titleFont;
+    screens::IntroInputs intro = PresentationInputs();
     intro.smallFont = fonts_.messageFont;
-    intro.particles = particles_.empty() ? nullptr : particles_.back().get();
-    intro.bloodTexture = content_.fixed.blood;
-    intro.width = settings_.screenWidth;
-    intro.height = settings_.screenHeight;
-    intro.nonInteractive = options_.nonInteractive;
-    intro.exitRequested = &flags_.exitRequested;
-    intro.keyboard = dev_.keyboardDevice;
     intro.baseBlock = objects_.baseBlock;
     intro.alphaBlock = objects_.alphaBlendBlock;
     intro.mouse = dev_.mouseDevice;
     intro.multiplayer = settings_.multiplayer;
     intro.gameRunning = &flags_.gameRunning;
-    intro.setupLights = [this] { PresentationLights(); };
-    intro.resetDevice = [this] { device::ResetDevice(dev_, *this, false); };
     intro.playSound = [this](int sound) {
       if (soundReady_) audio_.bank.Play(sound, 0, 0);
     };

@@ -94,15 +94,7 @@ int RunClosing(const IntroInputs& in, GameRandom& random, const std::atomic<int>
     render::SetCamera(cam, Vec3(0, 20, 0), Vec3(0, 20, 100));
     if (in.setupLights) in.setupLights();
     SetSpotlight(d, cam.view, s.spotX);
-    if (in.particles) {
-      render::EmitParams e;
-      e.count = 1;
-      e.colour = e.fadeColour = Vec4(1.0f);
-      e.position = Vec3(0, 10, 0);
-      e.spread = 22.0f;
-      e.type = render::kEmitFountain;
-      in.particles->Update(0.05f, e, random);
-    }
+    FeedBloodFountain(in, random);
     d->SetRenderState(D3DRS_AMBIENT, 0xffffffff);
     d->SetVertexShader(D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1);
     d->SetStreamSource(0, in.quad, 24);

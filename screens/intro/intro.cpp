@@ -99,6 +99,17 @@ void EndPresentationStates(const IntroInputs& in) {
   if (in.setupLights) in.setupLights();
 }
 
+void FeedBloodFountain(const IntroInputs& in, GameRandom& random) {
+  if (!in.particles) return;
+  render::EmitParams e;
+  e.count = 1;
+  e.colour = e.fadeColour = Vec4(1.0f);
+  e.position = Vec3(0, 10, 0);
+  e.spread = 22.0f;
+  e.type = render::kEmitFountain;
+  in.particles->Update(0.05f, e, random);
+}
+
 void SetSpotlight(Device* d, const Matrix& view, float x) {
   D3DLIGHT8 l{};
   l.Type = D3DLIGHT_SPOT;
@@ -169,15 +180,7 @@ int RunIntro(const IntroInputs& in, GameRandom& random) {
     if (s.phase == 2) {
       s.spotX = SweepSpot(s.spotX);
       SetSpotlight(d, cam.view, s.spotX);
-      if (in.particles) {
-        render::EmitParams e;
-        e.count = 1;
-        e.colour = e.fadeColour = Vec4(1.0f);
-        e.position = Vec3(0, 10, 0);
-        e.spread = 22.0f;
-        e.type = render::kEmitFountain;
-        in.particles->Update(0.05f, e, random);
-      }
+      FeedBloodFountain(in, random);
       d->SetVertexShader(D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1);
       d->SetStreamSource(0, in.quad, 24);
       d->SetTexture(0, in.bloodTexture);

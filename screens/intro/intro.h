@@ -66,6 +66,8 @@ void BeginPresentationStates(const IntroInputs& in);
 void EndPresentationStates(const IntroInputs& in);
 // Light 1 as the spotlight aimed at (x, 33, 100), in camera space.
 void SetSpotlight(gfx::Device* d, const Matrix& view, float x);
+// One frame of the blood fountain under the logo (nothing without particles).
+void FeedBloodFountain(const IntroInputs& in, GameRandom& random);
 // Paces the screens' frames at no more than 60 a second while someone
 // watches: they move per frame, and a window without vertical sync would
 // otherwise run them through in moments.
