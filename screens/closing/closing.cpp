@@ -80,12 +80,7 @@ int RunClosing(const IntroInputs& in, GameRandom& random, const std::atomic<int>
       continue;
     }
     const bool enter = EnterHeld(in, nullptr);
-    const HRESULT coop = d->TestCooperativeLevel();
-    if (coop == D3DERR_DEVICELOST) continue;
-    if (coop == D3DERR_DEVICENOTRESET) {
-      if (in.resetDevice) in.resetDevice();
-      continue;
-    }
+    if (!DeviceReadyForFrame(in)) continue;
     d->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xff000000, 1.0f, 0);
     if (enter) break;
     ++frames;

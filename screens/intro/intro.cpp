@@ -99,6 +99,12 @@ void EndPresentationStates(const IntroInputs& in) {
   if (in.setupLights) in.setupLights();
 }
 
+bool DeviceReadyForFrame(const IntroInputs& in) {
+  const HRESULT coop = in.device->TestCooperativeLevel();
+  if (coop == D3DERR_DEVICENOTRESET && in.resetDevice) in.resetDevice();
+  return coop != D3DERR_DEVICELOST && coop != D3DERR_DEVICENOTRESET;
+}
+
 void FeedBloodFountain(const IntroInputs& in, GameRandom& random) {
   if (!in.particles) return;
   render::EmitParams e;
@@ -159,12 +165,7 @@ int RunIntro(const IntroInputs& in, GameRandom& random) {
     }
     input::DIMOUSESTATE mouse{};
     const bool enter = EnterHeld(in, &mouse);
-    const HRESULT coop = d->TestCooperativeLevel();
-    if (coop == D3DERR_DEVICELOST) continue;
-    if (coop == D3DERR_DEVICENOTRESET) {
-      if (in.resetDevice) in.resetDevice();
-      continue;
-    }
+    if (!DeviceReadyForFrame(in)) continue;
     d->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xff000000, 1.0f, 0);
     if (enter || (in.nonInteractive && s.phase == 2)) break;
     ++frames;

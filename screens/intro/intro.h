@@ -66,6 +66,9 @@ void BeginPresentationStates(const IntroInputs& in);
 void EndPresentationStates(const IntroInputs& in);
 // Light 1 as the spotlight aimed at (x, 33, 100), in camera space.
 void SetSpotlight(gfx::Device* d, const Matrix& view, float x);
+// Whether a frame can be drawn now: a lost device waits, one ready to be
+// reset is reset (through in.resetDevice) and the frame is skipped.
+bool DeviceReadyForFrame(const IntroInputs& in);
 // One frame of the blood fountain under the logo (nothing without particles).
 void FeedBloodFountain(const IntroInputs& in, GameRandom& random);
 // Paces the screens' frames at no more than 60 a second while someone
