@@ -14,7 +14,8 @@ JOBS=${JOBS:-$(nproc)}
 PACKAGES=(
   build-essential cmake pkg-config clang-14 libclang-rt-14-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  libsdl2-dev libepoxy-dev libgl-dev libegl-dev libgl1-mesa-dri libegl-mesa0
+  libsdl2-dev libepoxy-dev libgl-dev libopengl-dev libegl-dev libgl1-mesa-dri libegl-mesa0
+  libx11-dev libxtst-dev
   xvfb xauth x11-utils imagemagick
   libimgui-dev libstb-dev
   libsdl2-mixer-dev freepats fluid-soundfont-gm
