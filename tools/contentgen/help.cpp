@@ -98,6 +98,8 @@ void GeneratePack(Pack& pack) {
   GenerateAreas(pack);
   GenerateSounds(pack);
   GenerateHelp(pack);
+  GenerateReadme(pack);
+  GenerateIcons(pack);
 }
 
 }  // namespace halvex::contentgen

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include <stb/stb_image_write.h>
+
 namespace halvex::contentgen {
 
 Image::Image(int w, int h, glm::vec4 fill)
@@ -120,6 +122,25 @@ std::vector<uint8_t> EncodeTga(const Image& image) {
     out.push_back(Byte(p.r));
     out.push_back(Byte(p.a));
   }
+  return out;
+}
+
+std::vector<uint8_t> EncodePng(const Image& image) {
+  std::vector<uint8_t> rgba;
+  rgba.reserve(image.pixels.size() * 4);
+  for (const auto& p : image.pixels) {
+    rgba.push_back(Byte(p.r));
+    rgba.push_back(Byte(p.g));
+    rgba.push_back(Byte(p.b));
+    rgba.push_back(Byte(p.a));
+  }
+  auto append = [](void* context, void* data, int size) {
+    auto* out = static_cast<std::vector<uint8_t>*>(context);
+    const auto* bytes = static_cast<const uint8_t*>(data);
+    out->insert(out->end(), bytes, bytes + size);
+  };
+  std::vector<uint8_t> out;
+  stbi_write_png_to_func(append, &out, image.width, image.height, 4, rgba.data(), image.width * 4);
   return out;
 }
 

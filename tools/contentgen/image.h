@@ -1,5 +1,5 @@
 // RGBA images, the procedural patterns textures are made of, and the DDS
-// (uncompressed 32-bit) and TGA writers.
+// (uncompressed 32-bit), TGA and PNG writers.
 #pragma once
 
 #include <cstdint>
@@ -28,5 +28,7 @@ glm::vec2 TileCells(float u, float v, int period, uint32_t seed, int* cellId = n
 
 std::vector<uint8_t> EncodeDds(const Image& image);
 std::vector<uint8_t> EncodeTga(const Image& image);
+// 8-bit RGBA PNG, for the files the desktop reads (the icon).
+std::vector<uint8_t> EncodePng(const Image& image);
 
 }  // namespace halvex::contentgen
