@@ -46,10 +46,7 @@ build() {
   cmake --build "$dir" -j "$JOBS"
 }
 
-# A test that fails is run once more before it counts. The GL tests pin the
-# driver's modules so that the sanitizer can name (and suppress) the
-# driver's own leaks; the second try stays as a guard against a driver that
-# still slips a nameless leak past them. A real failure fails twice.
+# Every test gets one try: a test that fails once is a fault to find.
 # Tests that draw need an X display; give them a private Xvfb when there is none.
 with_display() {
   if [ -n "${DISPLAY:-}" ]; then
@@ -61,7 +58,7 @@ with_display() {
 
 run_tests() {
   local dir=$1
-  (cd "$dir" && with_display ctest --output-on-failure --repeat until-pass:2 -j "$JOBS" "$@")
+  (cd "$dir" && with_display ctest --output-on-failure -j "$JOBS" "$@")
 }
 
 install_missing_packages

@@ -41,6 +41,7 @@ HRESULT Game::CreateDevices(SDL_Window* window) {
 
 void Game::ReleaseDevices(bool releaseDeviceObjects) {
   device::ReleaseDevices(dev_, *this, releaseDeviceObjects);
+  Trace("devices released");
 }
 
 HRESULT Game::InitSound() {
@@ -76,6 +77,7 @@ void Game::ApplyQueuedLines() {
   for (auto& [typed, text] : lines) {
     const std::string shown = typed ? FormatChatLine(*state_, text) : text;
     PushLine(state_->messages, shown, *this);
+    Trace("message %s", shown.c_str());
   }
 }
 
@@ -111,6 +113,9 @@ void Game::Bleed(const BloodEmission& b) {
 void Game::Command(KeyCommand command) {
   switch (command) {
     case KeyCommand::kChatOpened:
+      // The keyboard now belongs to the chat line: the rest of this frame
+      // (movement, weapons) must not act on the keys read at its start.
+      input_.keys.fill(0);
       if (links.openChatEntry) links.openChatEntry();
       break;
     case KeyCommand::kToggleLightSetup:
@@ -165,12 +170,14 @@ screens::IntroInputs Game::PresentationInputs() {
   in.exitRequested = &flags_.exitRequested;
   in.keyboard = dev_.keyboardDevice;
   in.setupLights = [this] { PresentationLights(); };
+  in.waitWhileInactive = [this] { WaitWhileInactive(); };
   in.resetDevice = [this] { device::ResetDevice(dev_, *this, false); };
   return in;
 }
 
 void Game::RunClosingScreen() {
   if (endedByLimit_ || !dev_.device) return;
+  Trace("closing screen");
   flags_.gameState = kGameStatePlaying;
   screens::RunClosing(PresentationInputs(), random_, &flags_.gameRunning);
 }

@@ -98,9 +98,12 @@ class Game final : public GamePort, public device::DeviceSlots, private MatchEve
   screens::IntroInputs PresentationInputs();
   InputSnapshot ReadInput(InputScript* script);
   void ApplyQueuedLines();
-  void SyncFlagsIn();
-  void SyncFlagsOut();
-  void HoldBackEnter(InputSnapshot& in);
+  void ApplyShellRequests();
+  void PublishFlags();
+  void WaitWhileInactive();
+  // One line on stdout for --trace runs: "trace: " and the text.
+  void Trace(const char* format, ...) const __attribute__((format(printf, 2, 3)));
+  void TraceFrame();
   void TakeScreenshot();
   bool TimeStep(double steppedMs, double& carryMs);
   void Sleep(int ms) const;
@@ -142,9 +145,10 @@ class Game final : public GamePort, public device::DeviceSlots, private MatchEve
   bool wireframe_ = false, meshScanReadout_ = false, meshScan_ = false, lightMapEnvironment_ = false;
   int backgroundExtras_ = 1;
   bool endedByLimit_ = false;
-  bool enterLatched_ = false;  // Enter ignored until released after chat closes
+  std::array<int, 3> traced_{-1, -1, -1};  // chat, spectator, state as last traced
+  bool inactive_ = false;                    // waiting while the window has no focus
+  KeyLatch keyLatch_;          // keys held when chat closed act only once let go
   bool keyboardRead_ = true;   // this frame's keys came from the keyboard (scripts count as read)
-  std::array<int, 4> lastShell_{};  // spectator, chat open, chat active, game state
 
   std::mutex linesMutex_;
   std::vector<std::pair<bool, std::string>> queuedLines_;  // (typed, text)

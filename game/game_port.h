@@ -20,6 +20,8 @@ namespace halvex::game {
 // What the game asks of the window thread's side.
 struct ShellLinks {
   std::function<void()> openChatEntry;      // Enter pressed: start typing
+  std::function<bool()> chatEntryOpen;      // false once the window thread ended chat entry
+  std::function<void()> safePoint;          // parks the game thread while it is suspended
   std::function<std::string()> chatLine;    // the line being typed
   std::function<bool()> chatTyping;         // a character typed within 500 ms
   std::function<std::string()> statusText;  // the window's status line

@@ -1,6 +1,7 @@
 // InitDeviceObjects: the full load behind the loading screen, the device
 // check that follows it, and the device-object part every restore runs.
 #include <cstring>
+#include <chrono>
 #include <thread>
 
 #include "content/data_files.h"
@@ -122,7 +123,8 @@ HRESULT Game::FullLoad() {
     screen.Redraw("Loading Complete, Starting Game");
   }
   if (links.setStatusText) links.setStatusText("");
-  while (flags_.appInactive && !flags_.exitRequested) std::this_thread::yield();
+  // Hold the match back until the player is here, sleeping rather than spinning.
+  while (flags_.appInactive && !flags_.exitRequested) std::this_thread::sleep_for(std::chrono::milliseconds(10));
   return DeviceCheck();
 }
 

@@ -1,5 +1,6 @@
 // StartMatch and the match loop around the simulation's frame.
 #include <chrono>
+#include <cstdarg>
 #include <cstdio>
 #include <thread>
 
@@ -12,22 +13,6 @@
 namespace halvex::game {
 
 using namespace gfx;
-
-namespace {
-
-// A flag both threads write: the window thread's changes win when it made
-// one since the game thread last wrote it.
-void Pull(const std::atomic<int>& shell, int& sim, int last) {
-  const int v = shell.load();
-  if (v != last) sim = v;
-}
-
-void Push(std::atomic<int>& shell, int sim, int& last) {
-  shell = sim;
-  last = sim;
-}
-
-}  // namespace
 
 HRESULT Game::StartMatch() {
   matchStartMs_ = clock_->NowMs();
@@ -73,19 +58,23 @@ HRESULT Game::StartMatch() {
   if (settings_.useSoundtrack && soundReady_) audio_.soundtrack.Play(settings_.soundtrackPath);
   matchClock_->Start();
   (*timer_)(FrameTimer::kReset);
-  lastShell_ = {flags_.spectatorMode.load(), flags_.chatOpen.load(), flags_.chatActive.load(),
-                flags_.gameState.load()};
-  SyncFlagsOut();
+  PublishFlags();
   return S_OK;
 }
 
 InputSnapshot Game::ReadInput(InputScript* script) {
-  if (script) return script->Next(static_cast<std::uint64_t>(framesRun_));
-  InputSnapshot in = input_;
-  in.lX = in.lY = in.lZ = 0;
-  if (dev_.keyboardDevice) {
-    if (!state_->flags.chatOpen) dev_.keyboardDevice->Acquire();
+  if (script) {
+    keyboardRead_ = true;
+    return script->Next(static_cast<std::uint64_t>(framesRun_));
+  }
+  // A device that cannot be read reports nothing held: the previous frame's
+  // keys and buttons must not go on acting while the device is away.
+  InputSnapshot in;
+  keyboardRead_ = false;
+  if (dev_.keyboardDevice && !state_->flags.chatOpen) {
+    dev_.keyboardDevice->Acquire();
     keyboardRead_ = SUCCEEDED(dev_.keyboardDevice->GetDeviceState(256, in.keys.data()));
+    if (!keyboardRead_) in.keys.fill(0);
   }
   if (dev_.mouseDevice) {
     dev_.mouseDevice->Acquire();
@@ -100,55 +89,84 @@ InputSnapshot Game::ReadInput(InputScript* script) {
   return in;
 }
 
-void Game::SyncFlagsIn() {
+void Game::ApplyShellRequests() {
   MatchFlags& f = state_->flags;
-  const int wasOpen = f.chatOpen;
-  Pull(flags_.spectatorMode, f.spectatorMode, lastShell_[0]);
-  Pull(flags_.chatOpen, f.chatOpen, lastShell_[1]);
-  // The Return that sent (or the Escape that dropped) a line must not open
-  // chat again while it is still held.
-  if (wasOpen && !f.chatOpen) enterLatched_ = true;
-  Pull(flags_.chatActive, f.chatActive, lastShell_[2]);
-  Pull(flags_.gameState, f.gameState, lastShell_[3]);
-  if (f.gameState == kGameStateResumed) f.gameState = kGameStatePlaying;
+  // The window thread ends chat entry (a line sent or dropped); the match
+  // follows here, the only place that writes the match's chat flags.
+  if (f.chatOpen && links.chatEntryOpen && !links.chatEntryOpen()) {
+    CloseChat(*state_);
+    keyLatch_.Arm();
+  }
+  if (flags_.focusPaused) {
+    PauseForFocus(*state_);
+  } else {
+    ResumeFromFocus(*state_);
+  }
   f.joinPending = flags_.joinPending.exchange(0);
   f.leavePending = flags_.leavePending.exchange(0);
 }
 
-void Game::SyncFlagsOut() {
+void Game::PublishFlags() {
   const MatchFlags& f = state_->flags;
-  Push(flags_.spectatorMode, f.spectatorMode, lastShell_[0]);
-  Push(flags_.chatOpen, f.chatOpen, lastShell_[1]);
-  Push(flags_.chatActive, f.chatActive, lastShell_[2]);
-  Push(flags_.gameState, f.gameState, lastShell_[3]);
+  flags_.spectatorMode = f.spectatorMode;
+  flags_.chatActive = f.chatActive;
+  flags_.gameState = f.gameState;
   flags_.keyCommandArmed = f.keyCommandArmed;
 }
 
-void Game::HoldBackEnter(InputSnapshot& in) {
-  if (!enterLatched_) return;
-  // A frame read while chat still held the keyboard saw no keys at all: only
-  // a real reading shows that Enter was let go.
-  if (keyboardRead_ && !in.KeyDown(scancode::kEnter) && !in.KeyDown(scancode::kNumpadEnter)) {
-    enterLatched_ = false;
-    return;
+void Game::Trace(const char* format, ...) const {
+  if (!options_.trace) return;
+  std::va_list args;
+  va_start(args, format);
+  std::fputs("trace: ", stdout);
+  std::vprintf(format, args);
+  std::fputc('\n', stdout);
+  std::fflush(stdout);
+  va_end(args);
+}
+
+void Game::TraceFrame() {
+  if (!options_.trace) return;
+  const MatchFlags& f = state_->flags;
+  const std::array<int, 3> now{f.chatActive, f.spectatorMode, f.gameState};
+  if (now != traced_) {
+    Trace("frame %ld chat %d spectator %d state %d", framesRun_, now[0], now[1], now[2]);
+    traced_ = now;
   }
-  in.keys[scancode::kEnter] = in.keys[scancode::kNumpadEnter] = 0;
+  if (framesRun_ % 10 == 0) {
+    const Vec3 p = state_->player.view.pivot;
+    Trace("frame %ld pos %.1f %.1f %.1f", framesRun_, p.x, p.y, p.z);
+  }
+}
+
+void Game::WaitWhileInactive() {
+  if (!inactive_) Trace("inactive");
+  inactive_ = true;
+  // Parks here while the window thread holds the game suspended; otherwise
+  // (focus lost before the match was ready, or just being resumed) a short
+  // sleep, so an unfocused game uses next to no CPU.
+  if (links.safePoint) links.safePoint();
+  std::this_thread::sleep_for(std::chrono::milliseconds(5));
 }
 
 // Waits for the clock to move and a frame to be simulated; false when the
 // match is to end instead.
 bool Game::TimeStep(double steppedMs, double& carryMs) {
   for (;;) {
+    if (flags_.exitRequested) return false;
+    if (!flags_.gameRunning) {
+      WaitWhileInactive();
+      continue;
+    }
+    if (inactive_) Trace("active");
+    inactive_ = false;
     if (steppedMs > 0.0) {
       carryMs += steppedMs;
       const auto whole = static_cast<std::uint64_t>(carryMs);
       carryMs -= static_cast<double>(whole);
       steppedClock_.Advance(whole);
     }
-    const bool stepped = matchClock_->Step();
-    if (flags_.exitRequested) return false;
-    if (stepped && flags_.gameRunning) return true;
-    if (steppedMs > 0.0 && !flags_.gameRunning) std::this_thread::yield();
+    if (matchClock_->Step()) return true;
   }
 }
 
@@ -166,14 +184,16 @@ int Game::RunMatch() {
   const double steppedMs = options_.SteppedMs();
   double carryMs = 0.0;
   endedByLimit_ = false;
+  Trace("match running");
   using Clock = std::chrono::steady_clock;
   auto last = Clock::now();
   std::uint64_t lastDrawCalls = gfx::DrawCallCount(dev_.device);
   while (TimeStep(steppedMs, carryMs)) {
     ApplyQueuedLines();
     input_ = ReadInput(script.get());
-    SyncFlagsIn();
-    HoldBackEnter(input_);
+    ApplyShellRequests();
+    if (state_->flags.chatOpen) input_.keys.fill(0);  // the keyboard belongs to the chat line
+    keyLatch_.Apply(input_, keyboardRead_);
     FrameContext ctx(random_, *this, content_.world, *timer_);
     ctx.frameDelta = matchClock_->frameDelta();
     ctx.timeScale = matchClock_->timeScale();
@@ -182,8 +202,9 @@ int Game::RunMatch() {
     frame_ = &ctx;
     const FrameResult result = RunFrame(*state_, input_, ctx);
     frame_ = nullptr;
-    SyncFlagsOut();
+    PublishFlags();
     ++framesRun_;
+    TraceFrame();
     if (options_.timedemo) {
       const auto now = Clock::now();
       const std::uint64_t draws = gfx::DrawCallCount(dev_.device);
@@ -192,12 +213,17 @@ int Game::RunMatch() {
       last = now;
     }
     if (screenshotPending_ || options_.ShotDue(framesRun_)) TakeScreenshot();
-    if (result == FrameResult::kEscape) return 0;
+    if (result == FrameResult::kEscape) {
+      Trace("match ended by escape");
+      return 0;
+    }
     if (options_.Finished(framesRun_, matchClock_->frameTime())) {
       endedByLimit_ = true;
+      Trace("match ended by its limit");
       return 0;
     }
   }
+  Trace("match ended by an exit request");
   return 0;
 }
 

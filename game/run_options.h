@@ -18,6 +18,7 @@ struct RunOptions {
   std::string scriptText;  // the script file's text; empty for none
   std::vector<long> shots;
   bool timedemo = false;
+  bool trace = false;  // print mode changes and the player's position on stdout
   bool headless = false;
   bool nonInteractive = false;
 

@@ -22,8 +22,13 @@ void HistoryUp(ChatEntry& chat) {
 }
 
 void HistoryDown(ChatEntry& chat) {
+  // Already on the line being typed: nothing below it. Slot 0 may still hold
+  // a line from an earlier browse, which must not replace what is typed now.
+  if (chat.chatHistoryIndex <= 0) {
+    chat.chatHistoryIndex = 0;
+    return;
+  }
   --chat.chatHistoryIndex;
-  if (chat.chatHistoryIndex < 0) chat.chatHistoryIndex = 0;
   chat.chatLine = chat.chatHistory[static_cast<std::size_t>(chat.chatHistoryIndex)];
 }
 

@@ -7,6 +7,7 @@
 #include "content/content_messages.h"
 #include "platform/window/message_box.h"
 #include "platform/window/window.h"
+#include "shell/window_icon.h"
 #include "tools/matchrunner/script.h"
 
 // The leak checker's entry point, present only in sanitizer builds.
@@ -21,6 +22,7 @@ bool MakeRunOptions(const CommandLine& cl, game::RunOptions& o, std::string& err
   o.seed = cl.seed;
   o.shots = cl.shots;
   o.timedemo = cl.timedemo;
+  o.trace = cl.trace;
   o.headless = cl.headless;
   o.nonInteractive = cl.nonInteractive();
   o.scriptText.clear();
@@ -56,6 +58,8 @@ GameServices::GameServices(Settings& settings, const CommandLine& commandLine,
   links.setStatusText = [this](const std::string& text) { window_.SetStatusText(text); };
   links.postApplicationExit = [this] { window_.Post(kMsgApplicationExit); };
   links.postSoundtrackEvent = [this] { window_.Post(kMsgSoundtrackEvent); };
+  // Here, on the window thread, before the window's first frame.
+  ApplyWindowIcon(window_);
   SetContentMessageHandler([](const char* text, const char* caption) {
     platform::ShowMessageBox(caption ? caption : "", text ? text : "", platform::MessageBoxButtons::Ok,
                              platform::MessageBoxAnswer::Ok);
@@ -123,11 +127,16 @@ void GameServices::ReleaseDevices(int releaseAll) {
   if (!commandLine_.headless && &__lsan_do_leak_check != nullptr) __lsan_do_leak_check();
 }
 
-int GameServices::RunMatch(HalvexApp& app) {
+void GameServices::Attach(HalvexApp& app) {
   game::ShellLinks& links = game_->links;
   links.openChatEntry = [this, &app] { app.OpenChatEntry(window_); };
+  links.chatEntryOpen = [&app] { return app.ChatEntryOpen(); };
   links.chatLine = [&app] { return app.ChatLineSnapshot(); };
   links.chatTyping = [&app] { return app.ChatTypingSnapshot(); };
+  links.safePoint = [&app] { app.suspendGate().SafePoint(); };
+}
+
+int GameServices::RunMatch(HalvexApp&) {
   const int result = game_->RunMatch();
   if (commandLine_.timedemo) std::printf("%s\n", game_->TimedemoReport().c_str());
   std::fflush(stdout);

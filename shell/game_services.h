@@ -39,7 +39,6 @@ class GameServices : public ShellHooks, public MatchSetup, public MatchRunner {
   void ReleaseKeyboard() override;
   void AcquireKeyboard() override;
   float FrameTimer(int command) override;
-  void ReleaseDevices() override { ReleaseDevices(1); }
   void CloseSession() override {}
   void SendStatusMessage() override {}
   void SubmitChatLine(const std::string& typed) override;
@@ -53,6 +52,10 @@ class GameServices : public ShellHooks, public MatchSetup, public MatchRunner {
   HResult CreateDevices() override;
   void ReleaseDevices(int releaseAll) override;
   void RunClosingScreen() override;
+
+  // Connects the game to the window thread's side of the application
+  // (chat entry, the suspend gate); call before the game thread starts.
+  void Attach(HalvexApp& app);
 
   // MatchRunner (game thread).
   int RunMatch(HalvexApp& app) override;

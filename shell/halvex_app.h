@@ -60,10 +60,15 @@ class HalvexApp : public GameApp {
 
   // Opens chat entry (the match loop calls this on Enter).
   void OpenChatEntry(platform::Window& window);
+  // Whether chat entry is open; the window thread closes it.
+  bool ChatEntryOpen() const;
+  // Where the game thread parks while the window thread suspends it.
+  platform::SuspendGate& suspendGate() { return gameThread_.gate(); }
 
  private:
   platform::LResult OnActivateApp(bool active);
-  platform::LResult OnClose(platform::Window& window);
+  // A window close, or a termination request (evenWhileLoading).
+  platform::LResult OnClose(platform::Window& window, bool evenWhileLoading);
   void OnKeyDown(platform::WParam key);
   void OnChar(platform::Window& window, unsigned char ch);
   void OnPlayerJoined(const JoinedPlayer& player);

@@ -19,7 +19,6 @@ class ShellHooks {
   virtual void ReleaseKeyboard() = 0;
   virtual void AcquireKeyboard() = 0;
   virtual float FrameTimer(int command) = 0;
-  virtual void ReleaseDevices() = 0;
   virtual void CloseSession() = 0;
   virtual void SendStatusMessage() = 0;
   // A line the player typed and sent: the match applies the chat commands

@@ -47,7 +47,7 @@ LResult HalvexApp::OnActivateApp(bool active) {
   }
   if (!active) {
     if (suspendCount_ != 0) return 0;
-    flags_.gameState = kGameStatePaused;
+    flags_.focusPaused = 1;  // the match pauses (gameState 2) at its next frame
     hooks_.SetSoundEnabled(false);
     flags_.gameRunning = 0;
     hooks_.ReleaseInputDevices();
@@ -59,10 +59,11 @@ LResult HalvexApp::OnActivateApp(bool active) {
     ++suspendCount_;
     return 0;
   }
+  // The match returns to the state it left (playing, paused or dead).
+  flags_.focusPaused = 0;
   ResumeGameThreadFully();
   RestorePriorities();
   flags_.gameRunning = 1;
-  flags_.gameState = kGameStateResumed;
   hooks_.FrameTimer(kTimerStart);
   hooks_.FrameTimer(kTimerReset);
   if (flags_.wasSuspended && !flags_.exitRequested) {
@@ -73,8 +74,9 @@ LResult HalvexApp::OnActivateApp(bool active) {
   return 0;
 }
 
-LResult HalvexApp::OnClose(Window& window) {
-  if (!flags_.matchReady) return 1;
+LResult HalvexApp::OnClose(Window& window, bool evenWhileLoading) {
+  if (!flags_.matchReady && !evenWhileLoading) return 1;
+  flags_.matchReady = 1;
   RestorePriorities();
   ResumeGameThreadFully();
   hooks_.StopAllSound();
@@ -85,7 +87,11 @@ LResult HalvexApp::OnClose(Window& window) {
     flags_.exitRequested = 1;
     return 1;
   }
-  hooks_.ReleaseDevices();
+  // A second close: leave as quickly as is safe. Only the game thread
+  // touches the device, so it is asked, not overtaken: the message loop
+  // ends now, and the game thread, which stops at its next check, releases
+  // the devices while the window still exists.
+  flags_.quickExit = 1;
   if (settings_.multiplayer) hooks_.CloseSession();
   window.Post(kMsgApplicationExit);
   return 1;
@@ -102,26 +108,27 @@ void HalvexApp::OnKeyDown(platform::WParam key) {
   if (key == platform::VK_DELETE) {
     flags_.matchReady = 1;
     flags_.exitRequested = 1;
-  } else if (flags_.chatActive && key == platform::VK_UP) {
-    std::lock_guard lock(chatMutex_);
-    HistoryUp(chat_);
-  } else if (flags_.chatActive && key == platform::VK_DOWN) {
-    std::lock_guard lock(chatMutex_);
-    HistoryDown(chat_);
+    return;
   }
+  std::lock_guard lock(chatMutex_);
+  if (!chat_.chatOpen) return;
+  if (key == platform::VK_UP) HistoryUp(chat_);
+  if (key == platform::VK_DOWN) HistoryDown(chat_);
 }
 
+// Game thread: the match opened chat (its own flags are already set).
 void HalvexApp::OpenChatEntry(Window& window) {
   hooks_.ReleaseKeyboard();
-  flags_.savedSpectatorMode = flags_.spectatorMode.load();
   {
     std::lock_guard lock(chatMutex_);
     OpenChat(chat_);
   }
-  flags_.chatOpen = 1;
-  flags_.spectatorMode = 1;
-  flags_.chatActive = 1;
   window.SetTimer(kTimerChatEnterArm, 500);
+}
+
+bool HalvexApp::ChatEntryOpen() const {
+  std::lock_guard lock(chatMutex_);
+  return chat_.chatOpen;
 }
 
 void HalvexApp::OnChar(Window& window, unsigned char ch) {
@@ -136,20 +143,15 @@ void HalvexApp::OnChar(Window& window, unsigned char ch) {
     case ChatKey::LineFull:
       hooks_.PlayLineFullSound();
       break;
+    // Entry is closed in the chat state itself; the match sees it at its
+    // next frame and restores the spectator mode chat found.
     case ChatKey::Cancelled:
     case ChatKey::ClosedEmpty:
-      flags_.chatOpen = 0;
-      flags_.spectatorMode = flags_.savedSpectatorMode.load();
-      flags_.chatActive = 0;
       break;
-    case ChatKey::Sent: {
-      flags_.chatOpen = 0;
-      flags_.spectatorMode = flags_.savedSpectatorMode.load();
-      flags_.chatActive = 0;
+    case ChatKey::Sent:
       hooks_.SubmitChatLine(sent);
       hooks_.AcquireKeyboard();
       break;
-    }
     default:
       break;
   }
@@ -177,7 +179,10 @@ LResult HalvexApp::WindowProc(Window& window, const Message& m) {
       OnActivateApp(m.wParam != 0);
       return DefaultWindowProc(window, m);
     case platform::WM_CLOSE:
-      return OnClose(window);
+      return OnClose(window, false);
+    case platform::WM_ENDSESSION:
+      // SIGTERM or SIGINT: end as a close does, also while loading.
+      return OnClose(window, true);
     case kMsgApplicationExit:
       ApplicationExit(window);
       return 1;
@@ -188,7 +193,7 @@ LResult HalvexApp::WindowProc(Window& window, const Message& m) {
       OnKeyDown(m.wParam);
       return DefaultWindowProc(window, m);
     case platform::WM_CHAR:
-      if (flags_.chatActive) OnChar(window, static_cast<unsigned char>(m.wParam));
+      if (ChatEntryOpen()) OnChar(window, static_cast<unsigned char>(m.wParam));
       return DefaultWindowProc(window, m);
     case platform::WM_TIMER:
       if (m.wParam == kTimerStatus && settings_.multiplayer) hooks_.SendStatusMessage();

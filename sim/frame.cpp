@@ -78,6 +78,29 @@ void FrameEnd(MatchState& state, FrameContext& ctx) {
 
 }  // namespace
 
+void CloseChat(MatchState& state) {
+  MatchFlags& f = state.flags;
+  if (!f.chatOpen) return;
+  f.chatOpen = 0;
+  f.chatActive = 0;
+  f.spectatorMode = f.savedSpectatorMode;
+}
+
+void PauseForFocus(MatchState& state) {
+  MatchFlags& f = state.flags;
+  if (f.focusPaused) return;
+  f.focusPaused = 1;
+  f.stateBeforeFocusLoss = f.gameState;
+  f.gameState = 2;
+}
+
+void ResumeFromFocus(MatchState& state) {
+  MatchFlags& f = state.flags;
+  if (!f.focusPaused) return;
+  f.focusPaused = 0;
+  f.gameState = f.stateBeforeFocusLoss;
+}
+
 void KeyCommands(MatchState& state, const InputSnapshot& input, FrameContext& ctx) {
   MatchFlags& f = state.flags;
   if (input.KeyDown(kPause) && Toggle(state, ctx)) f.gameState = f.gameState == 1 ? 2 : 1;

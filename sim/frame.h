@@ -19,6 +19,16 @@ FrameResult RunFrame(MatchState& state, const InputSnapshot& input, FrameContext
 // set, then clears it and resets the application timer.
 void KeyCommands(MatchState& state, const InputSnapshot& input, FrameContext& ctx);
 
+// Chat entry ended (the line was sent, or dropped with Escape): the player is
+// back in the mode chat found them in.
+void CloseChat(MatchState& state);
+
+// The window lost the focus during the match: pause, remembering the state
+// to come back to; regaining it returns to exactly that state (a dead player
+// stays dead, a paused match stays paused).
+void PauseForFocus(MatchState& state);
+void ResumeFromFocus(MatchState& state);
+
 // The ambient event of a frame: a rare sound or a lightning flash.
 void AmbientEvent(MatchState& state, FrameContext& ctx);
 

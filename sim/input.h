@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 namespace halvex {
@@ -25,6 +26,40 @@ struct InputSnapshot {
   bool LeftButton() const { return buttons[0] != 0; }
   bool RightButton() const { return buttons[1] != 0; }
   void Press(int code) { keys[code & 0xff] = 0x80; }
+};
+
+// Keys that were down when the keyboard came back to the match (chat entry
+// closed) act only after they have been let go: the Escape that left chat
+// would otherwise end the match, the Return that sent a line open it again.
+class KeyLatch {
+ public:
+  // From now on, whatever the next real reading shows held is latched.
+  void Arm() { pending_ = true; }
+  // Masks the latched keys in this frame's snapshot. fresh: the snapshot is
+  // a real keyboard reading (a frame read while the keyboard was still away
+  // shows nothing, which says nothing about what is held).
+  void Apply(InputSnapshot& in, bool fresh) {
+    if (pending_) {
+      if (!fresh) {
+        in.keys.fill(0);
+        return;
+      }
+      for (std::size_t k = 0; k < held_.size(); ++k) held_[k] = (in.keys[k] & 0x80) != 0;
+      pending_ = false;
+    }
+    for (std::size_t k = 0; k < held_.size(); ++k) {
+      if (!held_[k]) continue;
+      if (in.keys[k] & 0x80) {
+        in.keys[k] = 0;
+      } else {
+        held_[k] = false;
+      }
+    }
+  }
+
+ private:
+  bool pending_ = false;
+  std::array<bool, 256> held_{};
 };
 
 }  // namespace halvex

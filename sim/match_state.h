@@ -188,6 +188,7 @@ struct MatchFlags {
   int chatOpen = 0, chatActive = 0, chatEnterArmed = 0, savedSpectatorMode = 0;
   int lightningFlash = 0;  // light 5 on for this frame
   int joinPending = 0, leavePending = 0;
+  int focusPaused = 0, stateBeforeFocusLoss = 1;  // paused while the window lost the focus
   int frameCount = 0;
   float welcomeBannerTimer = 0.0f;
   int multiplayer = 0;

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 
 namespace halvex::platform {
 
@@ -51,6 +52,17 @@ void GameThread::Join() {
     while (gate_.suspended() > 0) gate_.Resume();
     thread_.join();
   }
+}
+
+bool GameThread::WaitForEnd(int timeoutMs) {
+  using namespace std::chrono;
+  const auto until = steady_clock::now() + milliseconds(timeoutMs);
+  while (running_.load()) {
+    while (gate_.suspended() > 0) gate_.Resume();
+    if (steady_clock::now() >= until) return false;
+    std::this_thread::sleep_for(milliseconds(5));
+  }
+  return true;
 }
 
 namespace {

@@ -41,6 +41,9 @@ class GameThread {
   void Start(std::function<int()> body);
   bool running() const { return running_.load(); }
   void Join();
+  // Waits up to timeoutMs for the thread's body to return (resuming it if
+  // it is parked); true when it did. The thread is joined only by Join.
+  bool WaitForEnd(int timeoutMs);
   SuspendGate& gate() { return gate_; }
 
   // Windows thread priorities (-15 idle .. 2 highest) mapped to nice values

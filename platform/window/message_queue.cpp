@@ -19,8 +19,15 @@ int KeyScanOfChar(unsigned char ch) {
 }
 
 void MessageQueue::SetWaker(std::function<void()> waker) {
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(wakerMutex_);
   waker_ = std::move(waker);
+}
+
+void MessageQueue::Wake() {
+  // Held while the waker runs, so Shutdown cannot return (and the window
+  // behind the waker cannot go) while another thread is still waking it.
+  std::lock_guard lock(wakerMutex_);
+  if (waker_) waker_();
 }
 
 void MessageQueue::BindToCurrentThread() {
@@ -29,19 +36,16 @@ void MessageQueue::BindToCurrentThread() {
 }
 
 void MessageQueue::Post(std::uint32_t message, WParam wParam, LParam lParam) {
-  std::function<void()> waker;
   {
     std::lock_guard lock(mutex_);
     if (shutDown_) return;
     queue_.push_back({{message, wParam, lParam}});
-    waker = waker_;
   }
   arrived_.notify_all();
-  if (waker) waker();
+  Wake();
 }
 
 LResult MessageQueue::Send(std::uint32_t message, WParam wParam, LParam lParam) {
-  std::function<void()> waker;
   LResult result = 0;
   bool done = false;
   {
@@ -53,10 +57,9 @@ LResult MessageQueue::Send(std::uint32_t message, WParam wParam, LParam lParam) 
       return handler({message, wParam, lParam});
     }
     queue_.push_back({{message, wParam, lParam}, &result, &done});
-    waker = waker_;
   }
   arrived_.notify_all();
-  if (waker) waker();
+  Wake();
   std::unique_lock lock(mutex_);
   handled_.wait(lock, [&] { return done || shutDown_; });
   return result;
@@ -95,14 +98,20 @@ void MessageQueue::Wait(int timeoutMs) {
 }
 
 void MessageQueue::Shutdown() {
-  std::lock_guard lock(mutex_);
-  shutDown_ = true;
-  for (Entry& entry : queue_) {
-    if (entry.done) *entry.done = true;
+  {
+    std::lock_guard lock(mutex_);
+    shutDown_ = true;
+    for (Entry& entry : queue_) {
+      if (entry.done) *entry.done = true;
+    }
+    queue_.clear();
+    handled_.notify_all();
+    arrived_.notify_all();
   }
-  queue_.clear();
-  handled_.notify_all();
-  arrived_.notify_all();
+  // Waits for a wake-up in progress on another thread, and lets no other
+  // start: nothing touches the window's event system after this.
+  std::lock_guard lock(wakerMutex_);
+  waker_ = nullptr;
 }
 
 }  // namespace halvex::platform

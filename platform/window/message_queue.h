@@ -35,7 +35,8 @@ class MessageQueue {
   void Wait(int timeoutMs);
   int quitCode() const { return quitCode_; }
   // Drops everything still queued and wakes any waiting sender (with 0), so
-  // no thread is left hanging when the window thread has stopped.
+  // no thread is left hanging when the window thread has stopped. Once it
+  // returns the waker is gone and will not be called again.
   void Shutdown();
 
  private:
@@ -49,6 +50,9 @@ class MessageQueue {
   std::condition_variable arrived_;
   std::condition_variable handled_;
   std::deque<Entry> queue_;
+  void Wake();
+
+  std::mutex wakerMutex_;  // guards waker_ and is held while it runs
   std::function<void()> waker_;
   std::thread::id owner_;
   bool shutDown_ = false;

@@ -26,6 +26,7 @@ inline constexpr std::uint32_t WM_SETCURSOR = 0x0020;
 inline constexpr std::uint32_t WM_NCDESTROY = 0x0082;
 inline constexpr std::uint32_t WM_KEYDOWN = 0x0100;
 inline constexpr std::uint32_t WM_CHAR = 0x0102;
+inline constexpr std::uint32_t WM_ENDSESSION = 0x0016;  // the process is asked to end (a signal)
 inline constexpr std::uint32_t WM_TIMER = 0x0113;
 inline constexpr std::uint32_t WM_APP = 0x8000;
 

@@ -76,7 +76,11 @@ int RunClosing(const IntroInputs& in, GameRandom& random, const std::atomic<int>
     pacer.Wait();
     if (in.exitRequested && *in.exitRequested) return frames;
     if (gameRunning && !*gameRunning) {
-      std::this_thread::yield();
+      if (in.waitWhileInactive) {
+        in.waitWhileInactive();
+      } else {
+        std::this_thread::yield();
+      }
       continue;
     }
     const bool enter = EnterHeld(in, nullptr);

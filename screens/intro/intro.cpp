@@ -160,7 +160,11 @@ int RunIntro(const IntroInputs& in, GameRandom& random) {
     pacer.Wait();
     if (in.exitRequested && *in.exitRequested) return frames;
     if (in.gameRunning && !*in.gameRunning) {
-      std::this_thread::yield();
+      if (in.waitWhileInactive) {
+        in.waitWhileInactive();
+      } else {
+        std::this_thread::yield();
+      }
       continue;
     }
     input::DIMOUSESTATE mouse{};

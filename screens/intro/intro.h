@@ -39,6 +39,9 @@ struct IntroInputs {
   std::function<void(int sound)> playSound;
   std::function<void()> resetDevice;  // the device needs a reset
   std::function<void()> setupLights;  // the match's lights (sun, fill)
+  // Called instead of a frame while gameRunning is 0 (the window lost the
+  // focus): parks or sleeps, so the screen does not spin.
+  std::function<void()> waitWhileInactive;
 };
 
 // The logo's flight, frame by frame.

@@ -110,23 +110,37 @@ TEST_F(GameHeadless, SecondsLimitAndExitRequestEndTheMatch) {
   game->ReleaseDevices(true);
 }
 
-TEST_F(GameHeadless, TheReturnThatSentAChatLineDoesNotOpenChatAgain) {
+// Chat entry is closed on the window thread; the match follows at its next
+// frame, however the close falls against the frames, and keys still held
+// from chat (the Return that sent, the Escape that dropped) act only once
+// they have been let go.
+TEST_F(GameHeadless, ChatClosedByTheWindowThreadEndsChatModeAndHeldKeysWait) {
   RunOptions o;
-  o.frames = 40;
-  o.scriptText = "20 down ENTER\n";  // held from frame 20 on
+  o.frames = 200;
+  o.scriptText =
+      "20 down ENTER\n"    // opens chat; held on
+      "30 down ESCAPE\n"   // typed into chat: the window thread drops the line
+      "40 up ENTER\n"
+      "50 up ESCAPE\n"
+      "60 down ESCAPE\n";  // pressed anew: ends the match
   auto game = Make(o);
-  game->state().flags.welcomeBannerTimer = 0.0f;  // chat opens only once the banner is gone
-  int opened = 0;
-  game->links.openChatEntry = [&opened] { ++opened; };
-  game->RunMatch();
-  EXPECT_EQ(opened, 1);
-  EXPECT_EQ(game->state().flags.chatOpen, 1);
-  // The window thread sends the line: chat closes while Return is still down.
-  flags_.chatOpen = 0;
-  flags_.chatActive = 0;
-  for (int i = 0; i < 20; ++i) game->RunMatch();  // one more frame each
-  EXPECT_EQ(game->state().flags.chatOpen, 0);
-  EXPECT_EQ(opened, 1);
+  MatchState& s = game->state();
+  s.flags.welcomeBannerTimer = 0.0f;  // chat opens only once the banner is gone
+  s.flags.spectatorMode = 0;
+  int opened = 0, seenOpen = 0;
+  game->links.openChatEntry = [&] { ++opened; };
+  game->links.chatEntryOpen = [&] {
+    if (s.flags.chatActive && flags_.chatActive && flags_.spectatorMode) ++seenOpen;
+    return game->framesRun() <= 30;  // the Escape of frame 30 ended entry
+  };
+  EXPECT_EQ(game->RunMatch(), 0);
+  EXPECT_EQ(game->framesRun(), 61) << "the Escape that left chat must not end the match; the next one does";
+  EXPECT_EQ(opened, 1) << "the Enter still held after chat closed does not open it again";
+  EXPECT_GE(seenOpen, 9) << "chat mode was published while entry was open";
+  EXPECT_EQ(s.flags.chatActive, 0);
+  EXPECT_EQ(flags_.chatActive, 0);
+  EXPECT_EQ(s.flags.spectatorMode, 0) << "back in the battle";
+  EXPECT_EQ(flags_.spectatorMode, 0);
   game->ReleaseDevices(true);
 }
 

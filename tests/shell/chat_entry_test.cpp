@@ -43,6 +43,20 @@ TEST(ChatEntry, BrowsingUpAndBackDownRestoresTheTypedLine) {
   EXPECT_EQ(chat.chatLine, "draft");
 }
 
+TEST(ChatEntry, DownOnTheTypedLineKeepsItWhenSlotZeroHoldsAnOlderDraft) {
+  ChatEntry chat;
+  Send(chat, "sent");
+  chat.chatLine = "old draft";
+  HistoryUp(chat);  // slot 0 now keeps "old draft"
+  HistoryDown(chat);
+  Send(chat, "another");
+  OpenChat(chat);
+  chat.chatLine = "new words";
+  HistoryDown(chat);  // nothing below the line being typed
+  EXPECT_EQ(chat.chatLine, "new words");
+  EXPECT_EQ(chat.chatHistoryIndex, 0);
+}
+
 TEST(ChatEntry, HistoryKeepsTheNineNewestLines) {
   ChatEntry chat;
   for (int i = 0; i < 12; ++i) Send(chat, "line" + std::to_string(i));

@@ -31,7 +31,6 @@ struct RecordingHooks : ShellHooks {
     calls.push_back("FrameTimer" + std::to_string(command));
     return 0.0f;
   }
-  void ReleaseDevices() override { calls.push_back("ReleaseDevices"); }
   void CloseSession() override { calls.push_back("CloseSession"); }
   void SendStatusMessage() override { calls.push_back("SendStatusMessage"); }
   void SubmitChatLine(const std::string& typed) override { submitted.push_back(typed); }

@@ -71,7 +71,8 @@ TEST_F(WindowProcTest, AltTabDuringTheMatchSuspendsOnceAndResumesOnce) {
   settings_.useSoundtrack = true;
   Send(platform::WM_ACTIVATEAPP, 0);
   EXPECT_EQ(app_.suspendCount(), 1);
-  EXPECT_EQ(flags_.gameState, kGameStatePaused);
+  EXPECT_EQ(flags_.focusPaused, 1) << "the match is asked to pause";
+  EXPECT_EQ(flags_.gameState, kGameStatePlaying) << "the match's own state is the match's to write";
   EXPECT_EQ(flags_.gameRunning, 0);
   EXPECT_FALSE(hooks_.soundEnabled);
   EXPECT_TRUE(GameThreadStalls());
@@ -86,7 +87,7 @@ TEST_F(WindowProcTest, AltTabDuringTheMatchSuspendsOnceAndResumesOnce) {
   EXPECT_EQ(app_.suspendCount(), 0);
   EXPECT_EQ(thread_.gate().suspended(), 0);
   EXPECT_TRUE(GameThreadRuns());
-  EXPECT_EQ(flags_.gameState, kGameStateResumed);
+  EXPECT_EQ(flags_.focusPaused, 0);
   EXPECT_EQ(flags_.gameRunning, 1);
   EXPECT_TRUE(hooks_.soundEnabled);
   EXPECT_EQ(hooks_.Count("StartAmbientLoops"), 1);
@@ -111,7 +112,10 @@ TEST_F(WindowProcTest, WizardKeepsTheFocusOnActivation) {
   EXPECT_EQ(Send(platform::WM_ACTIVATE, platform::WA_ACTIVE), 1);
 }
 
-TEST_F(WindowProcTest, CloseIsIgnoredWhileLoadingAndTheSecondCloseTearsDown) {
+// Only the game thread touches the device: the window thread's second close
+// ends its message loop and asks for a quick exit, and the game thread
+// releases everything itself once it sees exitRequested.
+TEST_F(WindowProcTest, CloseIsIgnoredWhileLoadingAndTheSecondCloseLeavesQuickly) {
   EXPECT_EQ(Send(platform::WM_CLOSE), 1);
   EXPECT_EQ(flags_.exitRequested, 0);
 
@@ -121,10 +125,11 @@ TEST_F(WindowProcTest, CloseIsIgnoredWhileLoadingAndTheSecondCloseTearsDown) {
   EXPECT_EQ(flags_.exitRequested, 1);
   EXPECT_EQ(app_.suspendCount(), 0) << "the close resumes the game thread first";
   EXPECT_TRUE(GameThreadRuns());
-  EXPECT_EQ(hooks_.Count("ReleaseDevices"), 0);
+  EXPECT_EQ(flags_.quickExit, 0);
 
   Send(platform::WM_CLOSE);
-  EXPECT_EQ(hooks_.Count("ReleaseDevices"), 1);
+  EXPECT_EQ(flags_.quickExit, 1);
+  EXPECT_TRUE(GameThreadRuns()) << "the game thread is left to finish on its own";
   // ApplicationExit follows on the queue, then the quit.
   int code = window_.RunMessageLoop(
       [this](platform::Window& w, const Message& m) { return app_.WindowProc(w, m); });
@@ -135,24 +140,45 @@ TEST_F(WindowProcTest, DeleteQuitsAtOnceEvenWhileLoading) {
   Send(platform::WM_KEYDOWN, platform::VK_DELETE);
   EXPECT_EQ(flags_.matchReady, 1);
   EXPECT_EQ(flags_.exitRequested, 1);
-  // Now a close is no longer ignored: it tears down.
+  // Now a close is no longer ignored: it leaves as quickly as is safe.
   Send(platform::WM_CLOSE);
-  EXPECT_EQ(hooks_.Count("ReleaseDevices"), 1);
+  EXPECT_EQ(flags_.quickExit, 1);
+  int code = window_.RunMessageLoop(
+      [this](platform::Window& w, const Message& m) { return app_.WindowProc(w, m); });
+  EXPECT_EQ(code, 0);
 }
 
-TEST_F(WindowProcTest, ChatEntryTypesSendsAndRestoresSpectatorMode) {
+TEST_F(WindowProcTest, TerminationEndsTheGameEvenWhileLoadingAndASecondOneLeavesQuickly) {
+  Send(platform::WM_ACTIVATEAPP, 0);  // idle priorities while loading
+  Send(platform::WM_ENDSESSION, 1);
+  EXPECT_EQ(flags_.exitRequested, 1) << "a signal is not ignored the way an early close is";
+  EXPECT_EQ(flags_.matchReady, 1);
+  EXPECT_EQ(flags_.appInactive, 0);
+  EXPECT_EQ(flags_.quickExit, 0);
+  EXPECT_EQ(hooks_.Count("StopAllSound"), 1);
+  Send(platform::WM_ENDSESSION, 1);
+  EXPECT_EQ(flags_.quickExit, 1);
+  int code = window_.RunMessageLoop(
+      [this](platform::Window& w, const Message& m) { return app_.WindowProc(w, m); });
+  EXPECT_EQ(code, 0);
+}
+
+// The window thread ends chat entry in the chat state alone; the shared
+// flags are the match's to write (it restores the spectator mode itself).
+TEST_F(WindowProcTest, ChatEntryTypesAndSendsWithoutWritingTheMatchFlags) {
   StartMatch();
   flags_.spectatorMode = 0;
   app_.OpenChatEntry(window_);
-  EXPECT_EQ(flags_.spectatorMode, 1);
-  EXPECT_EQ(flags_.chatActive, 1);
+  EXPECT_TRUE(app_.ChatEntryOpen());
+  EXPECT_EQ(hooks_.Count("ReleaseKeyboard"), 1);
   Type("hello");
   Send(platform::WM_CHAR, '\r');  // before the arming timer: ignored
-  EXPECT_EQ(flags_.chatActive, 1);
+  EXPECT_TRUE(app_.ChatEntryOpen());
   Send(platform::WM_TIMER, kTimerChatEnterArm);
   Send(platform::WM_CHAR, '\r');
-  EXPECT_EQ(flags_.chatActive, 0);
+  EXPECT_FALSE(app_.ChatEntryOpen());
   EXPECT_EQ(flags_.spectatorMode, 0);
+  EXPECT_EQ(flags_.chatActive, 0);
   ASSERT_EQ(hooks_.submitted.size(), 1u);
   EXPECT_EQ(hooks_.submitted[0], "hello");
   EXPECT_EQ(hooks_.Count("AcquireKeyboard"), 1);
@@ -165,7 +191,7 @@ TEST_F(WindowProcTest, ChatEntryTypesSendsAndRestoresSpectatorMode) {
   app_.OpenChatEntry(window_);
   Send(platform::WM_TIMER, kTimerChatEnterArm);
   Send(platform::WM_CHAR, '\r');  // empty line: closes, sends nothing
-  EXPECT_EQ(flags_.chatActive, 0);
+  EXPECT_FALSE(app_.ChatEntryOpen());
   EXPECT_EQ(hooks_.submitted.size(), 1u);
 }
 
@@ -179,8 +205,7 @@ TEST_F(WindowProcTest, EscapeCancelsAndFullLinePlaysTheSound) {
   Send(platform::WM_CHAR, 8);
   EXPECT_EQ(app_.chat().chatLine.size(), 49u);
   Send(platform::WM_CHAR, 27);
-  EXPECT_EQ(flags_.chatActive, 0);
-  EXPECT_EQ(flags_.spectatorMode, 1) << "restored to what it was before chat";
+  EXPECT_FALSE(app_.ChatEntryOpen());
   EXPECT_TRUE(app_.chat().chatLine.empty());
   EXPECT_TRUE(hooks_.submitted.empty());
 }

@@ -1,0 +1,258 @@
+// The real game in a real window, played the way a person plays it: keys
+// pressed on an X keyboard (XTest), the focus taken away and given back, the
+// close button, signals. Each test runs the game on an X server of its own.
+// The game's --trace lines say what the match did.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "tests/window_e2e/game_process.h"
+#include "tests/window_e2e/x_session.h"
+
+namespace halvex::test {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+constexpr const char* kTitle = "Varnholt - Halvex : Standard";
+// Loading the area on a software renderer in a sanitizer build is slow.
+constexpr int kLoadMs = 240000;
+constexpr int kStepMs = 10000;
+
+fs::path BinaryDir() {
+  const char* dir = std::getenv("HALVEX_BINARY_DIR");
+  return dir ? fs::path(dir) : fs::current_path();
+}
+
+struct Position {
+  float x = 0, y = 0, z = 0;
+};
+
+class WindowE2E : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    work_ = fs::temp_directory_path() / ("halvex-window-e2e-" + std::to_string(::getpid()) + "-" + info->name());
+    fs::remove_all(work_);
+    fs::create_directories(work_ / "cfg");
+    content_ = BinaryDir() / "bin" / "content";
+    ASSERT_TRUE(fs::exists(content_ / "system" / "worlds.txt")) << "content pack not built";
+    ASSERT_TRUE(x_.Start()) << x_.error();
+  }
+  void TearDown() override {
+    if (HasFailure()) {
+      std::cerr << "--- game stdout (tail) ---\n" << Tail(game_.Output()) << "--- game stderr ---\n"
+                << Tail(game_.Errors());
+    }
+    fs::remove_all(work_);
+  }
+  static std::string Tail(const std::string& text) {
+    return text.size() > 3000 ? text.substr(text.size() - 3000) : text;
+  }
+
+  // Starts the game past the launcher in a small window and gives it the focus.
+  void StartGame() {
+    const std::vector<std::string> args = {
+        "--skip-launcher", "--windowed", "--resolution", "640x480", "--fixed-step", "100", "--seed", "7",
+        "--bots",          "2",          "--trace",      "--config-dir", (work_ / "cfg").string(),
+        "--content",       content_.string()};
+    ASSERT_TRUE(game_.Start(BinaryDir() / "bin" / "halvex", args, x_.display(), work_));
+    window_ = x_.FindWindow(game_.pid(), kTitle, kLoadMs);
+    ASSERT_NE(window_, 0u) << "no game window";
+    x_.Focus(window_);
+  }
+
+  // Presses Return until what the game prints shows `text`; returns the
+  // offset past that line.
+  std::size_t PressReturnUntil(const std::string& text, std::size_t from, int timeoutMs) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (std::chrono::steady_clock::now() < until && game_.Running()) {
+      x_.Tap("Return");
+      if (auto at = game_.WaitForLine(text, 700, from)) return *at;
+    }
+    ADD_FAILURE() << "never saw \"" << text << "\"";
+    return std::string::npos;
+  }
+
+  // Past the intro's prompt into the match.
+  std::size_t EnterTheMatch() { return PressReturnUntil("trace: match running", 0, kLoadMs); }
+
+  // Enter opens chat once the welcome banner has gone.
+  std::size_t OpenChat(std::size_t from) { return PressReturnUntil(" chat 1 ", from, 60000); }
+
+  // The last position the game printed after offset from.
+  std::optional<Position> LastPosition(std::size_t from) {
+    const std::string out = game_.Output();
+    const std::size_t at = out.rfind(" pos ");
+    if (at == std::string::npos || at < from) return std::nullopt;
+    Position p;
+    std::istringstream(out.substr(at + 5)) >> p.x >> p.y >> p.z;
+    return p;
+  }
+
+  std::string OutputFrom(std::size_t from) {
+    const std::string out = game_.Output();
+    return from < out.size() ? out.substr(from) : std::string();
+  }
+
+  // Ends the closing screen the way a player does, and the game with it.
+  void LeaveTheClosingScreen() {
+    ASSERT_TRUE(game_.WaitForLine("trace: closing screen", kStepMs));
+    for (int i = 0; i < 40 && game_.Running(); ++i) {
+      x_.Tap("Return");
+      std::this_thread::sleep_for(250ms);
+    }
+  }
+
+  void ExpectCleanExit(int timeoutMs) {
+    const auto code = game_.WaitExit(timeoutMs);
+    ASSERT_TRUE(code.has_value()) << "the game did not end";
+    EXPECT_EQ(*code, 0);
+    EXPECT_EQ(game_.Errors().find("X Error"), std::string::npos) << game_.Errors();
+    EXPECT_EQ(game_.Errors().find("ERROR: AddressSanitizer"), std::string::npos);
+    EXPECT_NE(game_.Output().find("trace: devices released"), std::string::npos)
+        << "the game thread released the devices itself";
+  }
+
+  XSession x_;
+  GameProcess game_;
+  unsigned long window_ = 0;
+  fs::path work_, content_;
+};
+
+TEST_F(WindowE2E, ChatOpensTakesALineClosesAndThePlayerMovesAgain) {
+  StartGame();
+  std::size_t at = EnterTheMatch();
+  // Into the battle first (the match starts spectating), so that moving shows.
+  x_.Tap("F12");
+  auto battle = game_.WaitForLine(" spectator 0 ", kStepMs, at);
+  ASSERT_TRUE(battle);
+  at = OpenChat(*battle);
+  x_.Type("hello there");
+  std::this_thread::sleep_for(700ms);  // Return sends only 500 ms after chat opened
+  x_.Tap("Return");
+  const auto sent = game_.WaitForLine("trace: message ", kStepMs, at);
+  ASSERT_TRUE(sent);
+  EXPECT_NE(game_.Output().find("hello there", at), std::string::npos);
+  const auto closed = game_.WaitForLine(" chat 0 spectator 0 ", kStepMs, at);
+  ASSERT_TRUE(closed) << "Chat Mode stays on after the line was sent";
+  ASSERT_TRUE(game_.WaitForLine(" pos ", kStepMs, *closed));
+  const auto before = LastPosition(*closed);
+  ASSERT_TRUE(before);
+  const std::size_t walking = game_.Output().size();
+  x_.Key("w", true);
+  std::this_thread::sleep_for(2s);
+  x_.Key("w", false);
+  ASSERT_TRUE(game_.WaitForLine(" pos ", kStepMs, walking));
+  const auto after = LastPosition(walking);
+  ASSERT_TRUE(after);
+  EXPECT_GT(std::hypot(after->x - before->x, after->z - before->z), 5.0f) << "W moves the player after chat";
+  EXPECT_EQ(OutputFrom(*closed).find(" chat 1 "), std::string::npos) << "the sending Return reopened chat";
+
+  x_.Tap("Escape");
+  ASSERT_TRUE(game_.WaitForLine("trace: match ended by escape", kStepMs, *closed));
+  LeaveTheClosingScreen();
+  ExpectCleanExit(60000);
+}
+
+TEST_F(WindowE2E, EscapeInChatDropsTheLineAndTheMatchGoesOn) {
+  StartGame();
+  std::size_t at = OpenChat(EnterTheMatch());
+  x_.Type("never sent");
+  x_.Tap("Escape", 400);  // held for several frames, as a person holds it
+  const auto closed = game_.WaitForLine(" chat 0 ", kStepMs, at);
+  ASSERT_TRUE(closed) << "Escape did not leave chat";
+  std::this_thread::sleep_for(1500ms);
+  ASSERT_TRUE(game_.WaitForLine(" pos ", kStepMs, game_.Output().size())) << "the match no longer runs";
+  EXPECT_EQ(OutputFrom(at).find("match ended"), std::string::npos) << "the Escape that left chat ended the match";
+  EXPECT_EQ(OutputFrom(at).find("never sent"), std::string::npos);
+
+  x_.Tap("Escape");  // a new press ends the match as always
+  ASSERT_TRUE(game_.WaitForLine("trace: match ended by escape", kStepMs, *closed));
+  LeaveTheClosingScreen();
+  ExpectCleanExit(60000);
+}
+
+TEST_F(WindowE2E, LosingTheFocusParksTheGameAndItComesBackWhereItWas) {
+  StartGame();
+  const std::size_t at = EnterTheMatch();
+  ASSERT_TRUE(game_.WaitForLine(" pos ", kStepMs, at));
+  x_.FocusElsewhere();
+  const auto parked = game_.WaitForLine("trace: inactive", kStepMs, at);
+  ASSERT_TRUE(parked) << "the game did not notice the focus going";
+  std::this_thread::sleep_for(500ms);
+  const double before = game_.CpuSeconds();
+  std::this_thread::sleep_for(3s);
+  const double used = game_.CpuSeconds() - before;
+  EXPECT_LT(used, 0.45) << "seconds of CPU in 3 s without the focus";
+  EXPECT_EQ(OutputFrom(*parked).find(" pos "), std::string::npos) << "frames ran while unfocused";
+
+  x_.Focus(window_);
+  const auto back = game_.WaitForLine("trace: active", kStepMs, *parked);
+  ASSERT_TRUE(back) << "the game did not come back";
+  ASSERT_TRUE(game_.WaitForLine(" pos ", kStepMs, *back)) << "no frames after the focus came back";
+  EXPECT_EQ(OutputFrom(at).find(" state 2"), std::string::npos) << "the match came back in another state";
+  game_.Signal(SIGTERM);
+  ExpectCleanExit(60000);
+}
+
+TEST_F(WindowE2E, ClosingOnceEndsTheMatchWithoutTheClosingScreen) {
+  StartGame();
+  EnterTheMatch();
+  x_.Close(window_);
+  ExpectCleanExit(60000);
+  EXPECT_NE(game_.Output().find("trace: match ended by an exit request"), std::string::npos);
+  EXPECT_EQ(game_.Output().find("trace: closing screen"), std::string::npos);
+}
+
+TEST_F(WindowE2E, ClosingTwiceLeavesQuickly) {
+  StartGame();
+  EnterTheMatch();
+  x_.Close(window_);
+  x_.Close(window_);
+  ExpectCleanExit(60000);
+}
+
+TEST_F(WindowE2E, DeleteDuringLoadingThenCloseEndsCleanly) {
+  StartGame();  // the window shows while the area loads
+  x_.Tap("Delete");
+  std::this_thread::sleep_for(200ms);
+  x_.Close(window_);
+  ExpectCleanExit(120000);
+  EXPECT_EQ(game_.Output().find("trace: match running"), std::string::npos) << "the match started anyway";
+}
+
+// SIGTERM and SIGINT end the game as a close does; the stored settings stay as they were.
+TEST_F(WindowE2E, TerminationSignalsEndTheGameCleanly) {
+  fs::create_directories(work_ / "cfg" / "varnholt");
+  std::ofstream(work_ / "cfg" / "varnholt" / "halvex.conf") << "[Software\\Varnholt\\Halvex]\nName=Keeper\n";
+  const auto settings = [&] {
+    std::ifstream in(work_ / "cfg" / "varnholt" / "halvex.conf");
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  };
+  const std::string stored = settings();
+  StartGame();
+  EnterTheMatch();
+  game_.Signal(SIGTERM);
+  ExpectCleanExit(60000);
+  EXPECT_EQ(game_.Output().find("trace: closing screen"), std::string::npos);
+  EXPECT_EQ(settings(), stored);
+}
+
+TEST_F(WindowE2E, InterruptWhileLoadingEndsTheGame) {
+  StartGame();
+  game_.Signal(SIGINT);
+  ExpectCleanExit(120000);
+}
+
+}  // namespace
+}  // namespace halvex::test
