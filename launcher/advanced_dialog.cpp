@@ -42,6 +42,8 @@ DialogResult AdvancedDialog::ClickSave() {
   for (int i = 0; i < kAdvancedSwitchCount; ++i) SetAdvancedValue(settings_, i, yes(i) ? 1 : 0);
   platform::RegistryKey key(registry_, kAdvancedKey);
   StoreAdvancedSettings(key, settings_);
+  // The switches stay in effect for this run even when they cannot be kept.
+  if (!key.Close()) services_.ShowMessage(kSettingsNotSavedTitle, SettingsNotSavedText(registry_));
   return DialogResult::Started;
 }
 

@@ -99,8 +99,8 @@ bool LauncherWindow::Start() {
   return true;
 }
 
-DialogResult LauncherWindow::Run() {
-  if (!Start()) return DialogResult::Left;
+std::optional<DialogResult> LauncherWindow::Run() {
+  if (!Start()) return std::nullopt;
   for (;;) {
     if (auto r = Frame()) {
       host_.Close();
@@ -312,7 +312,13 @@ void LauncherWindow::DrawOptions() {
   ImGui::TextDisabled("Tons");
   ImGui::SetCursorPos(ImVec2(static_cast<float>(layout::kBloodLeft), static_cast<float>(layout::kBloodTop - 2)));
   ImGui::SetNextItemWidth(layout::kBloodWidth);
-  ImGui::SliderInt("##blood", &c.blood, -1, 10);
+  // Ctrl+click lets the player type a number; without AlwaysClamp ImGui
+  // would take one past the ends, and the dialog clamps whatever arrives.
+  int blood = c.blood;
+  if (ImGui::SliderInt("##blood", &blood, kBloodNone, kBloodTons, "%d",
+                       ImGuiSliderFlags_AlwaysClamp)) {
+    options_.SetBlood(blood);
+  }
 
   const char* labels[4] = {"Start Game", "Advanced", "Get Help!", "Exit Game"};
   for (int i = 0; i < 4; ++i) {

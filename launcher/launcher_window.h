@@ -45,8 +45,10 @@ class LauncherWindow {
   LauncherWindow(OptionsDialog& options, AdvancedDialog& advanced, platform::ImGuiHost& host)
       : options_(options), advanced_(advanced), host_(host) {}
 
-  // Opens the dialog and runs it until the player starts or leaves.
-  DialogResult Run();
+  // Opens the dialog and runs it until the player starts or leaves. Nothing
+  // when its window could not be opened (no display, no OpenGL 3.3): that is
+  // a failure to report, not the player leaving.
+  std::optional<DialogResult> Run();
 
   // For tests: run one frame at a time, with a hook before each frame.
   bool Start();

@@ -45,6 +45,16 @@ const OptionsRow kOptionsRows[kOptionsRowCount] = {
      300},
 };
 
+std::string SettingsNotSavedText(const platform::Registry& registry) {
+  std::string text = "Your settings could not be saved in the folder\n" +
+                     registry.file().parent_path().string() + "\n";
+  if (!registry.saveError().empty()) text += "(" + registry.saveError() + ")\n";
+  return text +
+         "\nThis game is played with the settings you chose, but they are not kept for the "
+         "next time. Make sure the folder can be written to, or choose another one with "
+         "--config-dir.";
+}
+
 namespace {
 // A stored index outside its list leaves the list without a selection.
 int Selection(int index, int count) { return index >= 0 && index < count ? index : -1; }
@@ -65,7 +75,7 @@ void OptionsDialog::Open() {
   statusText_ = kOptionsStatusText;
   controls_ = Controls{};
   controls_.address = services_.LocalAddress();
-  controls_.blood = settings_.bloodAmount < -1 ? -1 : (settings_.bloodAmount > 10 ? 10 : settings_.bloodAmount);
+  SetBlood(settings_.bloodAmount);
   controls_.softwareMode = false;
   controls_.multiplayer = false;
   controls_.soundtrack = settings_.useSoundtrack;
@@ -127,7 +137,7 @@ DialogResult OptionsDialog::ClickStart() {
   settings_.useSoundtrack = controls_.soundtrack;
   settings_.playerName = ClampText(controls_.nameBox, kPlayerNameMax);
   settings_.botCount = ParseBotCount(controls_.botsBox);
-  settings_.bloodAmount = controls_.blood;
+  settings_.bloodAmount = ClampBloodAmount(controls_.blood);
   settings_.resolutionIndex = controls_.resolutionSelection;
   settings_.difficultyIndex = controls_.difficultySelection;
   settings_.areaIndex = controls_.areaSelection;
@@ -135,6 +145,9 @@ DialogResult OptionsDialog::ClickStart() {
   {
     platform::RegistryKey main(registry_, kMainKey);
     StoreMainSettings(main, settings_);
+    // The game starts either way; the player only needs to know that the
+    // choice will be gone next time.
+    if (!main.Close()) services_.ShowMessage(kSettingsNotSavedTitle, SettingsNotSavedText(registry_));
   }
   if (settings_.multiplayer) settings_.botCount = 0;
   return DialogResult::Started;

@@ -21,6 +21,10 @@ inline constexpr const char* kWelcomeTitle =
 extern const char* const kWelcomeText;
 inline constexpr const char* kSoftwareTitle = "Direct3D Performance Warning: Reference Rasterizer";
 extern const char* const kSoftwareText;
+inline constexpr const char* kSettingsNotSavedTitle = "Varnholt - Halvex : Settings Not Saved";
+// The box shown when a save failed: which folder, why, and that this run
+// goes on with the chosen settings although they are not kept.
+std::string SettingsNotSavedText(const platform::Registry& registry);
 
 // One labelled row of the dialog: its label, the tip shown while the pointer
 // is over it, and its pixel band (client y from top to top + 13).
@@ -80,6 +84,8 @@ class OptionsDialog {
   void CancelPicker() { ownPickerWanted_ = false; }
   void ClickFullscreen(bool yes) { controls_.fullscreen = yes; }
   void ClickHardwareTnL(bool yes);
+  // The blood slider moved (or a value was typed into it): kept on its scale.
+  void SetBlood(int amount) { controls_.blood = ClampBloodAmount(amount); }
   void ClickGetHelp() { services_.OpenHelp(); }
   // The pointer moved to (x, y) in client pixels: restores the status text and
   // shows the tip of the row under the pointer.

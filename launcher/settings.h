@@ -23,6 +23,15 @@ inline constexpr int kPlayerNameMax = 19;      // characters, without terminator
 inline constexpr int kSoundtrackPathMax = 259;  // characters, without terminator
 inline constexpr int kAreaNameMax = 254;
 
+// The blood slider's scale: -1 is no blood at all, 10 is tons. A value from
+// anywhere else (a hand-edited settings file, a typed-in slider value) plays
+// as the nearest end, so nothing downstream ever sees more than 10.
+inline constexpr int kBloodNone = -1;
+inline constexpr int kBloodTons = 10;
+constexpr int ClampBloodAmount(int amount) {
+  return amount < kBloodNone ? kBloodNone : (amount > kBloodTons ? kBloodTons : amount);
+}
+
 struct Settings {
   // Main values, stored under "Software\Varnholt\Halvex".
   std::string playerName = "Player 1";  // "Name"

@@ -100,7 +100,7 @@ void ApplyMainKeyFailure(Settings& s) {
 }
 
 void ReadMainSettings(const platform::RegistryKey& key, Settings& s) {
-  s.bloodAmount = key.QueryInt("Blood Amount", 1);
+  s.bloodAmount = ClampBloodAmount(key.QueryInt("Blood Amount", 1));
   s.botCount = key.QueryInt("Number Bots", 2);
   auto name = key.QueryString("Name");
   s.firstRun = !name.has_value();

@@ -181,7 +181,9 @@ void CombatantPickups(MatchState& state, int i) {
 }
 
 void Bleeding(MatchState& state, FrameContext& ctx) {
-  int amount = state.settings.bloodAmount;
+  // Clamped here too: the amount is added to every wound's count below, and
+  // a match can be set up from a Settings record that never saw the launcher.
+  const int amount = ClampBloodAmount(state.settings.bloodAmount);
   if (amount < 0) return;
   using Source = BloodEmission::Source;
   for (int k = 0; k < state.combatantCount; ++k) {

@@ -203,6 +203,7 @@ bool Registry::KeepCorruptFileAside() {
   if (ec) {
     std::fprintf(stderr, "halvex: could not keep the unreadable settings file as %s: %s\n",
                  backup.c_str(), ec.message().c_str());
+    saveError_ = "the unreadable old file could not be kept: " + ec.message();
     return false;
   }
   std::fprintf(stderr, "halvex: the unreadable settings file was kept as %s\n", backup.c_str());
@@ -212,6 +213,7 @@ bool Registry::KeepCorruptFileAside() {
 }
 
 bool Registry::Save() {
+  saveError_.clear();
   // Never replace a file we could not read without keeping a copy of it.
   if (corrupt_ && !KeepCorruptFileAside()) return false;
 
@@ -228,16 +230,18 @@ bool Registry::Save() {
   temp += ".tmp" + std::to_string(::getpid());
   int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) {
+    saveError_ = std::strerror(errno);
     std::fprintf(stderr, "halvex: cannot write settings to %s: %s\n", file_.c_str(),
-                 std::strerror(errno));
+                 saveError_.c_str());
     return false;
   }
   bool ok = WriteAll(fd, text) && ::fsync(fd) == 0;
   ok = (::close(fd) == 0) && ok;
   if (ok) ok = std::rename(temp.c_str(), file_.c_str()) == 0;
   if (!ok) {
+    saveError_ = std::strerror(errno);
     std::fprintf(stderr, "halvex: cannot write settings to %s: %s\n", file_.c_str(),
-                 std::strerror(errno));
+                 saveError_.c_str());
     ::unlink(temp.c_str());
     return false;
   }

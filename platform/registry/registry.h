@@ -28,6 +28,8 @@ class Registry {
 
   // Writes every key atomically. Returns false (and warns) when it could not.
   bool Save();
+  // Why the last Save failed (the system's words), empty after a good one.
+  const std::string& saveError() const { return saveError_; }
 
   const std::filesystem::path& file() const { return file_; }
   // Where a corrupt file was kept (empty when none was).
@@ -44,6 +46,7 @@ class Registry {
   std::filesystem::path file_;
   std::filesystem::path backup_;
   bool corrupt_ = false;
+  std::string saveError_;
   std::map<std::string, std::map<std::string, std::string>> keys_;
 };
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "launcher/options_dialog.h"
 #include "tests/launcher/fake_services.h"
 
@@ -80,6 +82,22 @@ TEST_F(AdvancedDialogTest, ReturnWithoutSavingChangesNothing) {
   for (int i = 0; i < kAdvancedSwitchCount; ++i) {
     EXPECT_EQ(AdvancedValue(settings_, i), AdvancedValue(before, i));
   }
+}
+
+TEST_F(AdvancedDialogTest, SaveToAnUnwritableFolderSaysSoAndKeepsTheChoice) {
+  // A file where the settings folder should be.
+  const std::filesystem::path folder = file_.parent_path();
+  std::filesystem::create_directories(folder.parent_path());
+  std::ofstream(folder) << "not a folder\n";
+  AdvancedDialog d(settings_, *registry_, services_);
+  d.Open();
+  d.Click(kQualitySky, true);
+  EXPECT_EQ(d.ClickSave(), DialogResult::Started);
+  EXPECT_TRUE(settings_.qualitySky) << "this run plays with what was chosen";
+  ASSERT_EQ(services_.messages.size(), 1u);
+  EXPECT_EQ(services_.messages[0], kSettingsNotSavedTitle);
+  EXPECT_NE(services_.texts[0].find(folder.string()), std::string::npos) << services_.texts[0];
+  EXPECT_NE(services_.texts[0].find("not kept"), std::string::npos) << services_.texts[0];
 }
 
 TEST_F(AdvancedDialogTest, GameReadsItsOwnDefaultsAndStoredValues) {

@@ -13,13 +13,15 @@ namespace halvex::test {
 
 struct FakeServices : LauncherServices {
   std::vector<std::string> messages;  // titles of boxes shown
+  std::vector<std::string> texts;     // and what they said
   std::vector<std::string> questions;
   bool answer = true;
   std::optional<std::string> pickedFile;
   int helpOpened = 0;
 
-  void ShowMessage(const std::string& title, const std::string&) override {
+  void ShowMessage(const std::string& title, const std::string& text) override {
     messages.push_back(title);
+    texts.push_back(text);
   }
   bool AskYesNo(const std::string& title, const std::string&) override {
     questions.push_back(title);

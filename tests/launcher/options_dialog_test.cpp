@@ -222,6 +222,71 @@ TEST_F(OptionsDialogTest, LongNamesAreCutToNineteenCharacters) {
   EXPECT_EQ(ClampText("\xC3\xA9\xC3\xA9", 3), "\xC3\xA9");
 }
 
+// A hand-edited file or an old build may hold any number: the game, the
+// dialog and the next save all see the nearest end of the -1..10 scale.
+TEST_F(OptionsDialogTest, StoredBloodOutsideTheScaleReadsAsItsNearestEnd) {
+  const std::pair<const char*, int> cases[] = {
+      {"500", 10}, {"2147483647", 10}, {"99999999999", 10}, {"-500", -1}, {"-2147483648", -1},
+      {"7", 7}, {"-1", -1}};
+  for (const auto& [stored, expected] : cases) {
+    SCOPED_TRACE(stored);
+    {
+      platform::Registry r(file_);
+      r.Set(kMainKey, "Name", "Old");
+      r.Set(kMainKey, "Blood Amount", stored);
+      ASSERT_TRUE(r.Save());
+    }
+    OptionsDialog& d = OpenDialog();
+    EXPECT_EQ(settings_.bloodAmount, expected);
+    EXPECT_EQ(d.controls().blood, expected);
+    ASSERT_EQ(d.ClickStart(), DialogResult::Started);
+    EXPECT_EQ(Stored("Blood Amount"), std::to_string(expected));
+
+    // The path that skips the launcher reads the same way.
+    platform::Registry r(file_);
+    ASSERT_TRUE(r.Load());
+    r.Set(kMainKey, "Blood Amount", stored);
+    Settings s;
+    ReadMainSettings(platform::RegistryKey(r, kMainKey), s);
+    EXPECT_EQ(s.bloodAmount, expected);
+  }
+}
+
+// The slider takes typed values (Ctrl+click), which ignore its range.
+TEST_F(OptionsDialogTest, BloodControlHoldsOnlyTheScale) {
+  OptionsDialog& d = OpenDialog();
+  d.SetBlood(500);
+  EXPECT_EQ(d.controls().blood, 10);
+  d.SetBlood(-500);
+  EXPECT_EQ(d.controls().blood, -1);
+  d.SetBlood(4);
+  EXPECT_EQ(d.controls().blood, 4);
+  // Whatever reached the control, Start keeps the scale.
+  d.controls().blood = 500;
+  ASSERT_EQ(d.ClickStart(), DialogResult::Started);
+  EXPECT_EQ(settings_.bloodAmount, 10);
+  EXPECT_EQ(Stored("Blood Amount"), "10");
+}
+
+// A file where the settings folder should be: nothing can be written there.
+TEST_F(OptionsDialogTest, StartWithAnUnwritableFolderSaysSoAndStartsAnyway) {
+  const std::filesystem::path folder = file_.parent_path();
+  std::filesystem::create_directories(folder.parent_path());
+  std::ofstream(folder) << "not a folder\n";
+  OptionsDialog& d = OpenDialog();
+  services_.messages.clear();
+  services_.texts.clear();
+  d.controls().nameBox = "Vex";
+  d.SetBlood(6);
+  ASSERT_EQ(d.ClickStart(), DialogResult::Started);
+  EXPECT_EQ(settings_.playerName, "Vex");
+  EXPECT_EQ(settings_.bloodAmount, 6);
+  ASSERT_EQ(services_.messages.size(), 1u);
+  EXPECT_EQ(services_.messages[0], kSettingsNotSavedTitle);
+  EXPECT_NE(services_.texts[0].find(folder.string()), std::string::npos) << services_.texts[0];
+  EXPECT_NE(services_.texts[0].find("not kept"), std::string::npos) << services_.texts[0];
+}
+
 TEST_F(OptionsDialogTest, TipsFollowThePointerOverTheLabels) {
   OptionsDialog& d = OpenDialog();
   d.MouseMove(150, 40);

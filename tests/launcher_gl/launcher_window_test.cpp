@@ -102,6 +102,34 @@ TEST_F(LauncherWindowTest, FirstRunThenStartStoresTheMainValues) {
   EXPECT_FALSE(Stored(kAdvancedKey, "Framerate"));
 }
 
+// Ctrl+click turns the slider into a number box; what is typed there must
+// still land on the -1..10 scale, in the control and in the store.
+TEST_F(LauncherWindowTest, TypedBloodBeyondTheSliderStaysOnItsScale) {
+  const int x = layout::kBloodLeft + layout::kBloodWidth / 2;
+  const int y = layout::kBloodTop + 7;
+  host_.InjectMouseMove(x, y);
+  Frames(2);
+  // The ImGui backend reads Ctrl from SDL's modifier state at each key event.
+  SDL_SetModState(KMOD_LCTRL);
+  host_.InjectKey(SDLK_LCTRL, true);
+  Frames(2);
+  host_.InjectClick(x, y);
+  Frames(3);
+  SDL_SetModState(KMOD_NONE);
+  host_.InjectKey(SDLK_LCTRL, false);
+  Frames(2);
+  host_.InjectText("500");
+  Frames(3);
+  host_.InjectKey(SDLK_RETURN, true);
+  Frames(2);
+  host_.InjectKey(SDLK_RETURN, false);
+  Frames(2);
+  EXPECT_EQ(options_->controls().blood, 10);
+  auto result = ClickButton(0);
+  ASSERT_TRUE(result);
+  EXPECT_EQ(Stored(kMainKey, "Blood Amount"), "10");
+}
+
 TEST_F(LauncherWindowTest, ExitStoresNothing) {
   auto result = ClickButton(3);
   ASSERT_TRUE(result);

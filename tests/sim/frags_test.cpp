@@ -161,5 +161,32 @@ TEST_F(Frags, BodyLeftInRealismModeAndBleeding) {
   EXPECT_TRUE(events_.blood.empty());
 }
 
+// The amount comes from a settings file a player can edit: values far
+// outside -1..10 bleed as the nearest end of the scale, and adding them to a
+// wound's count must not overflow.
+TEST_F(Frags, BleedingWithAnAmountOutsideTheScale) {
+  AddBots({Vec3(50, 20, 60)});
+  struct Case {
+    int amount;
+    int expected;  // particles from a wound of 4, none when no blood at all
+  };
+  for (Case c : {Case{2147483647, 14}, Case{11, 14}, Case{-2147483647 - 1, 0}, Case{-5, 0}}) {
+    SCOPED_TRACE(c.amount);
+    state().settings.bloodAmount = c.amount;
+    bot(0).bloodCount = 4;
+    player().playerBleed = 4;
+    events_.blood.clear();
+    FrameContext ctx = Ctx();
+    Bleeding(state(), ctx);
+    if (c.expected == 0) {
+      EXPECT_TRUE(events_.blood.empty());
+      continue;
+    }
+    ASSERT_EQ(events_.blood.size(), 2u);
+    EXPECT_EQ(events_.blood[0].count, c.expected);
+    EXPECT_EQ(events_.blood[1].count, c.expected);
+  }
+}
+
 }  // namespace
 }  // namespace halvex
