@@ -36,6 +36,7 @@ const char* CommandLineHelp() {
          "  --bots N              number of bots, 0..32 (this run only)\n"
          "  --area NAME|INDEX     battle area from system/worlds.txt\n"
          "  --difficulty 0..4     Easiest .. Hardest\n"
+         "  --blood -1..10        amount of blood, -1 none .. 10 tons\n"
          "  --resolution WxH      screen size, e.g. 1024x768\n"
          "  --windowed            play in a window\n"
          "  --fullscreen          play full screen\n"
@@ -93,6 +94,11 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args
       if (!v) return std::nullopt;
       if (!ParseLong(*v, 0, 4, n)) return bad(*v);
       cl.difficulty = static_cast<int>(n);
+    } else if (a == "--blood") {
+      auto v = value();
+      if (!v) return std::nullopt;
+      if (!ParseLong(*v, -1, 10, n)) return bad(*v);
+      cl.blood = static_cast<int>(n);
     } else if (a == "--resolution") {
       auto v = value();
       if (!v) return std::nullopt;

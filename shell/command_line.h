@@ -14,6 +14,7 @@ struct CommandLine {
   std::optional<int> bots;
   std::optional<std::string> area;  // name or list index
   std::optional<int> difficulty;
+  std::optional<int> blood;  // the launcher's slider scale, -1..10
   std::optional<int> width, height;
   std::optional<bool> fullscreen;
   std::optional<std::string> name;

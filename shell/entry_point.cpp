@@ -38,15 +38,17 @@ std::string ExecutableDirectory(const std::string& argv0) {
   return self.parent_path().string();
 }
 
-// Runs the launcher; false when the player left it.
-bool RunLauncher(Settings& settings, platform::Registry& registry,
-                 const std::vector<std::string>& areas, const std::string& content) {
+// Runs the launcher: Started when the player pressed Start Game, Left when
+// the player left it, nothing when its window could not be opened.
+std::optional<DialogResult> RunLauncher(Settings& settings, platform::Registry& registry,
+                                        const std::vector<std::string>& areas,
+                                        const std::string& content) {
   DesktopLauncherServices services((fs::path(content) / "Halvex2.html").string());
   OptionsDialog options(settings, registry, services, areas);
   AdvancedDialog advanced(settings, registry, services);
   platform::ImGuiHost host;
   LauncherWindow launcher(options, advanced, host);
-  return launcher.Run() == DialogResult::Started;
+  return launcher.Run();
 }
 
 void ReadStoredSettings(Settings& settings, platform::Registry& registry,
@@ -123,6 +125,7 @@ bool ApplyOverrides(const CommandLine& cl, const std::vector<std::string>& areas
   if (cl.headless) settings.fullscreen = false;
   if (cl.bots) settings.botCount = settings.multiplayer ? 0 : *cl.bots;
   if (cl.difficulty) settings.difficultyIndex = *cl.difficulty;
+  if (cl.blood) settings.bloodAmount = ClampBloodAmount(*cl.blood);
   if (cl.area) {
     int found = -1;
     for (std::size_t i = 0; i < areas.size(); ++i) {
@@ -186,7 +189,14 @@ int RunHalvex(const std::vector<std::string>& args, const std::string& executabl
       ReadWorldList("system\\worlds.txt").areaNames;
 
   if (!cl->skipLauncher && !cl->nonInteractive()) {
-    if (!RunLauncher(settings, registry, areas, content)) return 0;
+    const std::optional<DialogResult> launched = RunLauncher(settings, registry, areas, content);
+    if (!launched) {
+      // Not a cancel: the player never saw the dialog, so say why we stop.
+      platform::ShowMessageBox(kInitFailedCaption, "The launcher window could not be opened.",
+                               platform::MessageBoxButtons::Ok, platform::MessageBoxAnswer::Ok);
+      return 1;
+    }
+    if (*launched != DialogResult::Started) return 0;
   } else {
     ReadStoredSettings(settings, registry, areas);
   }

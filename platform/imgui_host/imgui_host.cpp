@@ -11,6 +11,7 @@
 
 #include "backends/imgui_impl_opengl3.h"
 #include "backends/imgui_impl_sdl.h"
+#include "platform/window/window.h"
 
 namespace halvex::platform {
 
@@ -62,10 +63,7 @@ bool SaveBackBuffer(SDL_Window* window, const std::string& path) {
 ImGuiHost::~ImGuiHost() { Close(); }
 
 bool ImGuiHost::Open(const std::string& title, int width, int height) {
-  if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
-    std::fprintf(stderr, "halvex: cannot open the display: %s\n", SDL_GetError());
-    return false;
-  }
+  if (!InitVideoForPlayer()) return false;
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);

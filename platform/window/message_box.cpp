@@ -11,6 +11,16 @@ namespace halvex::platform {
 namespace {
 std::atomic<bool> gInteractive{true};
 
+// Without a display SDL would try each desktop's box helper in turn, each
+// failing with its own noise on stderr, before taking the default anyway.
+bool NoDisplay() {
+  auto set = [](const char* name) {
+    const char* value = SDL_getenv(name);
+    return value && *value;
+  };
+  return !set("DISPLAY") && !set("WAYLAND_DISPLAY");
+}
+
 const char* AnswerName(MessageBoxAnswer a) {
   switch (a) {
     case MessageBoxAnswer::Yes: return "Yes";
@@ -55,7 +65,7 @@ bool MessageBoxesInteractive() { return gInteractive; }
 MessageBoxAnswer ShowMessageBox(const std::string& title, const std::string& text,
                                 MessageBoxButtons buttons, MessageBoxAnswer defaultAnswer,
                                 SDL_Window* owner) {
-  if (!gInteractive) {
+  if (!gInteractive || NoDisplay()) {
     std::fprintf(stderr, "[%s] %s\n  -> %s\n", title.c_str(), text.c_str(),
                  AnswerName(defaultAnswer));
     return defaultAnswer;

@@ -1,5 +1,6 @@
-// Message boxes. In a non-interactive run nobody can answer, so a box prints
-// its text on stderr and takes its default answer at once.
+// Message boxes. In a non-interactive run nobody can answer, and with no
+// display nobody can see one, so a box prints its text on stderr and takes
+// its default answer at once.
 #pragma once
 
 #include <cstddef>

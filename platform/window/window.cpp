@@ -6,6 +6,7 @@
 #include <chrono>
 #include <vector>
 #include <cstdio>
+#include <cstring>
 
 namespace halvex::platform {
 
@@ -101,6 +102,24 @@ int TranslateEvent(const SDL_Event& event, Message out[], int capacity) {
   return n;
 }
 
+bool InitVideoForPlayer() {
+  const char* const kNoDisplay =
+      "halvex: no display to show the game on (set DISPLAY, or use --headless)";
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
+    std::fprintf(stderr, "%s: %s\n", kNoDisplay, SDL_GetError());
+    return false;
+  }
+  const char* asked = SDL_getenv("SDL_VIDEODRIVER");
+  if (asked && *asked) return true;  // a developer's choice, unseen or not
+  const char* driver = SDL_GetCurrentVideoDriver();
+  if (driver && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0)) {
+    std::fprintf(stderr, "%s\n", kNoDisplay);
+    SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
+    return false;
+  }
+  return true;
+}
+
 Window::Window() = default;
 
 Window::~Window() { Destroy(); }
@@ -109,10 +128,7 @@ bool Window::Create(const WindowOptions& options) {
   queue_.BindToCurrentThread();
   headless_ = options.headless;
   if (headless_) return true;
-  if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
-    std::fprintf(stderr, "halvex: cannot open the display: %s\n", SDL_GetError());
-    return false;
-  }
+  if (!InitVideoForPlayer()) return false;
   sdlVideo_ = true;
   SDL_DisplayMode mode{};
   if (SDL_GetDesktopDisplayMode(0, &mode) != 0) {

@@ -109,6 +109,13 @@ class Window {
   std::string statusText_;
 };
 
+// Starts SDL's video and events for a window a player has to see (the game
+// window, the launcher's). SDL falls back to drivers that draw into memory
+// when it finds no display, which would leave a game running unseen; those
+// count as no display unless SDL_VIDEODRIVER named one on purpose. False,
+// with the reason on stderr, when there is nothing to show a window on.
+bool InitVideoForPlayer();
+
 // Turns an SDL event into the messages the procedure handles; returns how
 // many it wrote (0 to 2). Exposed for tests.
 int TranslateEvent(const SDL_Event& event, Message out[], int capacity);

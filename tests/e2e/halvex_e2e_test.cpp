@@ -24,9 +24,11 @@ fs::path BinaryDir() {
   return dir ? fs::path(dir) : fs::current_path();
 }
 
-ProcessRun Halvex(const std::string& args, const std::string& env = "") {
+// timeout turns a hang into a failed exit code (124) instead of a stuck test.
+ProcessRun Halvex(const std::string& args, const std::string& env = "", int seconds = 60) {
   const fs::path exe = BinaryDir() / "bin" / "halvex";
-  std::string command = env + " timeout 60 " + exe.string() + " " + args + " 2>&1";
+  std::string command =
+      env + " timeout " + std::to_string(seconds) + " " + exe.string() + " " + args + " 2>&1";
   ProcessRun run;
   FILE* pipe = ::popen(command.c_str(), "r");
   if (!pipe) return run;
@@ -64,6 +66,8 @@ TEST_F(HalvexE2E, HelpAndBadOptions) {
   EXPECT_NE(bad.output.find("unknown option --bogus"), std::string::npos);
 
   EXPECT_EQ(Halvex("--bots 33 --headless").code, 2);
+  EXPECT_EQ(Halvex("--blood 11 --headless").code, 2);
+  EXPECT_EQ(Halvex("--blood -2 --headless").code, 2);
   EXPECT_EQ(Halvex("--resolution 800by600 --headless").code, 2);
   EXPECT_EQ(Halvex("--frames").code, 2);
 }
@@ -112,6 +116,28 @@ TEST_F(HalvexE2E, WindowedRunUnderTheDisplay) {
   ProcessRun run = Halvex("--skip-launcher --windowed --resolution 640x480 --frames 5 " + Common(),
                    "SDL_AUDIODRIVER=dummy");
   EXPECT_EQ(run.code, 0) << run.output;
+}
+
+// With nothing to show a window on, SDL would quietly pick a driver that
+// draws into memory: a launcher nobody sees, spinning until killed, or a
+// match played blind. Only --headless may run without a display.
+TEST_F(HalvexE2E, NoDisplayIsReportedUnlessHeadless) {
+  const std::string noDisplay =
+      "env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER SDL_AUDIODRIVER=dummy";
+  const char* const kMessage = "no display to show the game on";
+
+  ProcessRun launcher = Halvex(Common(), noDisplay, 30);
+  EXPECT_EQ(launcher.code, 1) << launcher.output;
+  EXPECT_NE(launcher.output.find(kMessage), std::string::npos) << launcher.output;
+  EXPECT_FALSE(fs::exists(config_ / "varnholt" / "halvex.conf"));
+
+  ProcessRun skipped = Halvex("--skip-launcher " + Common(), noDisplay, 30);
+  EXPECT_EQ(skipped.code, 1) << skipped.output;
+  EXPECT_NE(skipped.output.find(kMessage), std::string::npos) << skipped.output;
+
+  ProcessRun headless = Halvex("--headless --frames 10 " + Common(), noDisplay, 30);
+  EXPECT_EQ(headless.code, 0) << headless.output;
+  EXPECT_EQ(headless.output.find(kMessage), std::string::npos) << headless.output;
 }
 
 }  // namespace
