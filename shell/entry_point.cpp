@@ -114,8 +114,10 @@ std::string LocateContent(const CommandLine& cl, const std::string& executablePa
       fs::current_path().string(),
       (fs::path(exeDir) / ".." / "content").lexically_normal().string(),
       (fs::path(exeDir) / "content").string(),
+      // An installed game: <prefix>/bin/halvex reads <prefix>/share/halvex.
+      (fs::path(exeDir) / HALVEX_CONTENT_FROM_BIN).lexically_normal().string(),
   };
-  return paths::FindContentDirectory(candidates, 3);
+  return paths::FindContentDirectory(candidates, 4);
 }
 
 bool ApplyOverrides(const CommandLine& cl, const std::vector<std::string>& areas,

@@ -11,8 +11,9 @@
 namespace halvex {
 
 // The content directory: --content, else the first of the working
-// directory, the folder beside the executable's bin/ and the executable's
-// own folder that holds system/worlds.txt. Empty when none does.
+// directory, the folder beside the executable's bin/, the executable's own
+// folder and the installed share/halvex that holds system/worlds.txt.
+// Empty when none does.
 std::string LocateContent(const CommandLine& cl, const std::string& executablePath);
 
 // Applies the command line's one-run overrides to Settings (after the

@@ -189,6 +189,16 @@ void Window::ShowCursor(bool visible) {
   if (sdlVideo_) SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE);
 }
 
+void Window::SetIcon(int width, int height, const std::uint8_t* rgba) {
+  if (!window_ || !rgba || width <= 0 || height <= 0) return;
+  // SDL reads the pixels in place and keeps its own copy once set.
+  SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<std::uint8_t*>(rgba), width, height, 32,
+                                                            width * 4, SDL_PIXELFORMAT_RGBA32);
+  if (!surface) return;
+  SDL_SetWindowIcon(window_, surface);
+  SDL_FreeSurface(surface);
+}
+
 void Window::SetTimer(WParam id, int periodMs) {
   std::lock_guard lock(timerMutex_);
   timers_[id] = {std::max(1, periodMs), NowMs() + static_cast<std::uint64_t>(std::max(1, periodMs))};

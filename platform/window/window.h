@@ -57,6 +57,10 @@ class Window {
   void Show(bool visible);
   void Raise();
   void ShowCursor(bool visible);
+  // The icon the desktop shows for the window: width x height pixels of
+  // 8-bit R, G, B, A, top row first. Copied; ignored without a window or
+  // with no pixels (call on the window thread).
+  void SetIcon(int width, int height, const std::uint8_t* rgba);
 
   // Every SDL event, before translation (call before RunMessageLoop).
   void SetEventObserver(EventObserver observer) { observer_ = std::move(observer); }

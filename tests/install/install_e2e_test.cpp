@@ -1,0 +1,97 @@
+// `cmake --install` into a fresh prefix, then the installed game as a
+// player's desktop would start it: from an unrelated folder, with nothing
+// to tell it where its content is.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct ProcessRun {
+  int code = -1;
+  std::string output;  // stdout and stderr together
+};
+
+std::string Quoted(const fs::path& p) { return "'" + p.string() + "'"; }
+
+ProcessRun Shell(const std::string& command) {
+  ProcessRun run;
+  FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
+  if (!pipe) return run;
+  char buf[4096];
+  std::size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, pipe)) > 0) run.output.append(buf, n);
+  const int status = ::pclose(pipe);
+  run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return run;
+}
+
+std::string ReadText(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+class Install : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root_ = fs::temp_directory_path() / ("halvex-install-" + std::to_string(::getpid()));
+    fs::remove_all(root_);
+    fs::create_directories(root_ / "elsewhere");
+    const char* build = std::getenv("HALVEX_BINARY_DIR");
+    ASSERT_NE(build, nullptr) << "run through ctest";
+    ProcessRun install = Shell(std::string(HALVEX_CMAKE_COMMAND) + " --install " + Quoted(build) +
+                               " --prefix " + Quoted(prefix()));
+    ASSERT_EQ(install.code, 0) << install.output;
+  }
+  void TearDown() override { fs::remove_all(root_); }
+  fs::path prefix() const { return root_ / "prefix"; }
+  fs::path root_;
+};
+
+TEST_F(Install, PutsTheGameToolsContentAndDesktopFilesWhereADesktopLooks) {
+  for (const char* tool : {"halvex", "halvex_contentgen", "halvex_contentcheck"}) {
+    const fs::path exe = prefix() / "bin" / tool;
+    EXPECT_TRUE(fs::exists(exe)) << exe;
+    EXPECT_EQ(::access(exe.c_str(), X_OK), 0) << exe << " is not executable";
+  }
+  const fs::path content = prefix() / "share" / "halvex";
+  EXPECT_TRUE(fs::exists(content / "system" / "worlds.txt"));
+  EXPECT_TRUE(fs::exists(content / "readme.txt")) << "the launcher's welcome sends players to it";
+  EXPECT_FALSE(fs::exists(content / ".generated")) << "the build's stamp is not content";
+
+  const std::string desktop = ReadText(prefix() / "share" / "applications" / "halvex.desktop");
+  for (const char* line : {"[Desktop Entry]", "\nType=Application\n", "\nName=Halvex\n", "\nExec=halvex\n",
+                           "\nIcon=halvex\n", "\nCategories=Game;ActionGame;\n"})
+    EXPECT_NE(desktop.find(line), std::string::npos) << "halvex.desktop lacks " << line;
+
+  for (const char* size : {"64x64", "256x256"}) {
+    const std::string icon =
+        ReadText(prefix() / "share" / "icons" / "hicolor" / size / "apps" / "halvex.png");
+    EXPECT_EQ(icon.substr(0, 8), "\x89PNG\r\n\x1a\n") << size << " icon missing or not a PNG";
+  }
+
+  // The installed checker agrees that the installed pack is whole.
+  ProcessRun check = Shell(Quoted(prefix() / "bin" / "halvex_contentcheck") + " " + Quoted(content));
+  EXPECT_EQ(check.code, 0) << check.output;
+}
+
+TEST_F(Install, TheInstalledGameFindsItsContentFromAnyFolder) {
+  ProcessRun run = Shell("cd " + Quoted(root_ / "elsewhere") + " && SDL_AUDIODRIVER=dummy timeout 120 " +
+                         Quoted(prefix() / "bin" / "halvex") + " --headless --frames 30 --config-dir " +
+                         Quoted(root_ / "config"));
+  EXPECT_EQ(run.code, 0) << run.output;
+  EXPECT_TRUE(fs::is_empty(root_ / "elsewhere")) << "a headless run leaves nothing in the working folder";
+}
+
+}  // namespace
