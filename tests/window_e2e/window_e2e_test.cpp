@@ -234,7 +234,7 @@ TEST_F(WindowE2E, DeleteDuringLoadingThenCloseEndsCleanly) {
 // SIGTERM and SIGINT end the game as a close does; the stored settings stay as they were.
 TEST_F(WindowE2E, TerminationSignalsEndTheGameCleanly) {
   fs::create_directories(work_ / "cfg" / "varnholt");
-  std::ofstream(work_ / "cfg" / "varnholt" / "halvex.conf") << "[Software\\Varnholt\\Halvex]\nName=Keeper\n";
+  std::ofstream(work_ / "cfg" / "varnholt" / "halvex.conf") << "[Software\\\\Varnholt\\\\Halvex]\nName=Keeper\n";
   const auto settings = [&] {
     std::ifstream in(work_ / "cfg" / "varnholt" / "halvex.conf");
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -245,6 +245,7 @@ TEST_F(WindowE2E, TerminationSignalsEndTheGameCleanly) {
   game_.Signal(SIGTERM);
   ExpectCleanExit(60000);
   EXPECT_EQ(game_.Output().find("trace: closing screen"), std::string::npos);
+  EXPECT_EQ(game_.Errors().find("settings file"), std::string::npos) << "the stored settings were read";
   EXPECT_EQ(settings(), stored);
 }
 
