@@ -51,6 +51,7 @@ const char* CommandLineHelp() {
          "  --shots N,N,...       take a screenshot at these frames\n"
          "  --headless            no window, no sound device\n"
          "  --timedemo            play the scripted run as fast as possible, print frame times\n"
+         "  --trace               print the match's mode changes and the player's position\n"
          "  --help                this text\n";
 }
 
@@ -82,6 +83,8 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args
       cl.headless = true;
     } else if (a == "--timedemo") {
       cl.timedemo = true;
+    } else if (a == "--trace") {
+      cl.trace = true;
     } else if (a == "--help" || a == "-h") {
       cl.help = true;
     } else if (a == "--bots") {

@@ -28,6 +28,7 @@ struct CommandLine {
   std::vector<long> shots;
   bool headless = false;
   bool timedemo = false;
+  bool trace = false;  // mode changes and positions on stdout, for tests and bug reports
   bool help = false;
 
   // Nobody is there to answer: boxes take their defaults, the intro moves on.

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <strings.h>
 #include <thread>
@@ -16,6 +17,7 @@
 #include "platform/registry/registry.h"
 #include "platform/thread/game_thread.h"
 #include "platform/window/message_box.h"
+#include "platform/window/termination.h"
 #include "platform/window/window.h"
 #include "shell/game_services.h"
 #include "shell/game_thread_main.h"
@@ -30,6 +32,8 @@ namespace {
 constexpr const char* kMainWindowTitle = "Varnholt - Halvex : Standard";
 constexpr const char* kLoadingStatus = "Loading Game...Please Wait...";
 constexpr const char* kConnectingStatus = "Setting up Internet Connection...Please Wait...";
+// How long a second close waits for the game thread before leaving anyway.
+constexpr int kQuickExitWaitMs = 10000;
 
 std::string ExecutableDirectory(const std::string& argv0) {
   std::error_code ec;
@@ -89,15 +93,24 @@ int RunGame(Settings& settings, const CommandLine& cl) {
   app.debugMode = settings.debugMode;
   app.combatantCount = settings.botCount;
 
+  services.Attach(app);
   gameThread.Start([&] { return GameThreadMain(app, window, services); });
   gameThread.SetPriority(settings.gameThreadPriority);
   platform::SetProcessPriority(settings.processPriority);
 
   int code = window.RunMessageLoop(
       [&app](platform::Window& w, const platform::Message& m) { return app.WindowProc(w, m); });
-  // The game thread ends by itself once exitRequested is set; it posted the
-  // quit as its last act, or the second close tore everything down.
+  // The game thread ends by itself once exitRequested is set: it posted the
+  // quit as its last act, or a second close asked for a quick exit, and it
+  // is now releasing the devices at its next check, while the window still
+  // exists. A game thread stuck in the driver must not keep a player who
+  // closed twice waiting: settings are on disk already, so leave without it.
   flags.exitRequested = 1;
+  if (flags.quickExit && !gameThread.WaitForEnd(kQuickExitWaitMs)) {
+    std::fprintf(stderr, "halvex: the game did not stop in time; leaving without it\n");
+    std::fflush(nullptr);
+    std::_Exit(0);
+  }
   gameThread.Join();
   return code;
 }
@@ -172,6 +185,7 @@ int RunHalvex(const std::vector<std::string>& args, const std::string& executabl
     return 2;
   }
   platform::SetMessageBoxesInteractive(!cl->nonInteractive());
+  platform::CatchTerminationSignals();
 
   const std::string content = LocateContent(*cl, executablePath);
   if (content.empty()) {

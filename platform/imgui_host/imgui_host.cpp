@@ -11,6 +11,7 @@
 
 #include "backends/imgui_impl_opengl3.h"
 #include "backends/imgui_impl_sdl.h"
+#include "platform/window/termination.h"
 #include "platform/window/window.h"
 
 namespace halvex::platform {
@@ -135,6 +136,8 @@ bool ImGuiHost::BeginFrame() {
       closeRequested_ = true;
     }
   }
+  // SIGTERM or SIGINT while the launcher is up: leave it as if closed.
+  if (TerminationRequested()) closeRequested_ = true;
   ImGui_ImplOpenGL3_NewFrame();
   ImGui_ImplSDL2_NewFrame();
   ImGui::NewFrame();

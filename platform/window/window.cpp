@@ -4,9 +4,11 @@
 
 #include <algorithm>
 #include <chrono>
-#include <vector>
 #include <cstdio>
 #include <cstring>
+#include <vector>
+
+#include "platform/window/termination.h"
 
 namespace halvex::platform {
 
@@ -268,6 +270,9 @@ int Window::RunMessageLoop(const Procedure& procedure) {
   for (;;) {
     if (!queue_.Dispatch(handler)) break;
     FireDueTimers();
+    // Each termination signal becomes one message: a second one, like a
+    // second close, asks for the quickest way out.
+    for (int n = TakeTerminationRequests(); n > 0; --n) queue_.Post(WM_ENDSESSION, 1);
     if (!queue_.Dispatch(handler)) break;
     if (window_) {
       PumpSdlEvents(handler);
