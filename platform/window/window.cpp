@@ -156,12 +156,11 @@ bool Window::Create(const WindowOptions& options) {
     std::fprintf(stderr, "halvex: cannot create the window: %s\n", SDL_GetError());
     return false;
   }
-  wakeEvent_ = SDL_RegisterEvents(1);
-  queue_.SetWaker([type = wakeEvent_] {
-    SDL_Event e{};
-    e.type = type;
-    SDL_PushEvent(&e);
-  });
+  // No wake-up event for posts from other threads: SDL sends it to the
+  // window over a second X connection, and the one the game thread posts
+  // last could reach the server after the window is gone (a BadWindow error
+  // that ends the process). The loop never waits longer than 10 ms, so a
+  // post is handled within that anyway.
   SDL_StartTextInput();
   return true;
 }
@@ -252,7 +251,7 @@ void Window::PumpSdlEvents(const MessageQueue::Handler& handler) {
   int timeout = MillisecondsToNextTimer();
   bool have = SDL_WaitEventTimeout(&event, timeout) != 0;
   while (have) {
-    if (observer_ && event.type != wakeEvent_) observer_(event);
+    if (observer_) observer_(event);
     Message messages[8];
     int n = TranslateEvent(event, messages, 8);
     for (int i = 0; i < n; ++i) handler(messages[i]);

@@ -97,7 +97,6 @@ class Window {
   SDL_Window* window_ = nullptr;
   bool headless_ = true;
   bool sdlVideo_ = false;
-  std::uint32_t wakeEvent_ = 0;
   MessageQueue queue_;
   EventObserver observer_;
   std::function<void()> pumpHook_;

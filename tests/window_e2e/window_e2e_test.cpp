@@ -71,23 +71,22 @@ class WindowE2E : public ::testing::Test {
     x_.Focus(window_);
   }
 
-  // Presses Return until what the game prints shows `text`; returns the
-  // offset past that line.
-  std::size_t PressReturnUntil(const std::string& text, std::size_t from, int timeoutMs) {
-    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (std::chrono::steady_clock::now() < until && game_.Running()) {
-      x_.Tap("Return");
-      if (auto at = game_.WaitForLine(text, 700, from)) return *at;
-    }
-    ADD_FAILURE() << "never saw \"" << text << "\"";
-    return std::string::npos;
+  // Holds a key down until what the game prints shows `text` (the match
+  // polls keys once a frame, so a short tap can fall between two frames on
+  // a slow machine); returns the offset past that line.
+  std::size_t HoldUntil(const char* key, const std::string& text, std::size_t from, int timeoutMs) {
+    x_.Key(key, true);
+    const auto at = game_.WaitForLine(text, timeoutMs, from);
+    x_.Key(key, false);
+    EXPECT_TRUE(at) << "never saw \"" << text << "\" while " << key << " was held";
+    return at.value_or(std::string::npos);
   }
 
   // Past the intro's prompt into the match.
-  std::size_t EnterTheMatch() { return PressReturnUntil("trace: match running", 0, kLoadMs); }
+  std::size_t EnterTheMatch() { return HoldUntil("Return", "trace: match running", 0, kLoadMs); }
 
   // Enter opens chat once the welcome banner has gone.
-  std::size_t OpenChat(std::size_t from) { return PressReturnUntil(" chat 1 ", from, 60000); }
+  std::size_t OpenChat(std::size_t from) { return HoldUntil("Return", " chat 1 ", from, 60000); }
 
   // The last position the game printed after offset from.
   std::optional<Position> LastPosition(std::size_t from) {
@@ -107,10 +106,9 @@ class WindowE2E : public ::testing::Test {
   // Ends the closing screen the way a player does, and the game with it.
   void LeaveTheClosingScreen() {
     ASSERT_TRUE(game_.WaitForLine("trace: closing screen", kStepMs));
-    for (int i = 0; i < 40 && game_.Running(); ++i) {
-      x_.Tap("Return");
-      std::this_thread::sleep_for(250ms);
-    }
+    x_.Key("Return", true);
+    game_.WaitExit(kStepMs);
+    x_.Key("Return", false);
   }
 
   void ExpectCleanExit(int timeoutMs) {
@@ -133,10 +131,7 @@ TEST_F(WindowE2E, ChatOpensTakesALineClosesAndThePlayerMovesAgain) {
   StartGame();
   std::size_t at = EnterTheMatch();
   // Into the battle first (the match starts spectating), so that moving shows.
-  x_.Tap("F12");
-  auto battle = game_.WaitForLine(" spectator 0 ", kStepMs, at);
-  ASSERT_TRUE(battle);
-  at = OpenChat(*battle);
+  at = OpenChat(HoldUntil("F12", " spectator 0 ", at, kStepMs));
   x_.Type("hello there");
   std::this_thread::sleep_for(700ms);  // Return sends only 500 ms after chat opened
   x_.Tap("Return");
@@ -158,8 +153,7 @@ TEST_F(WindowE2E, ChatOpensTakesALineClosesAndThePlayerMovesAgain) {
   EXPECT_GT(std::hypot(after->x - before->x, after->z - before->z), 5.0f) << "W moves the player after chat";
   EXPECT_EQ(OutputFrom(*closed).find(" chat 1 "), std::string::npos) << "the sending Return reopened chat";
 
-  x_.Tap("Escape");
-  ASSERT_TRUE(game_.WaitForLine("trace: match ended by escape", kStepMs, *closed));
+  HoldUntil("Escape", "trace: match ended by escape", *closed, kStepMs);
   LeaveTheClosingScreen();
   ExpectCleanExit(60000);
 }
@@ -176,8 +170,7 @@ TEST_F(WindowE2E, EscapeInChatDropsTheLineAndTheMatchGoesOn) {
   EXPECT_EQ(OutputFrom(at).find("match ended"), std::string::npos) << "the Escape that left chat ended the match";
   EXPECT_EQ(OutputFrom(at).find("never sent"), std::string::npos);
 
-  x_.Tap("Escape");  // a new press ends the match as always
-  ASSERT_TRUE(game_.WaitForLine("trace: match ended by escape", kStepMs, *closed));
+  HoldUntil("Escape", "trace: match ended by escape", *closed, kStepMs);  // a new press ends it as always
   LeaveTheClosingScreen();
   ExpectCleanExit(60000);
 }

@@ -4,6 +4,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -42,6 +43,9 @@ bool XSession::Start() {
   server_ = ::fork();
   if (server_ == 0) {
     ::close(fds[0]);
+    // Xvfb reports every display number it finds taken while it looks for a free one.
+    const int quiet = ::open("/dev/null", O_WRONLY);
+    if (quiet >= 0) ::dup2(quiet, 2);
     const std::string fd = std::to_string(fds[1]);
     ::execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "+extension", "GLX",
              "-nolisten", "tcp", "-noreset", static_cast<char*>(nullptr));
