@@ -22,6 +22,7 @@
 #include "shell/game_services.h"
 #include "shell/game_thread_main.h"
 #include "shell/halvex_app.h"
+#include "shell/window_icon.h"
 
 namespace halvex {
 
@@ -51,6 +52,8 @@ std::optional<DialogResult> RunLauncher(Settings& settings, platform::Registry& 
   OptionsDialog options(settings, registry, services, areas);
   AdvancedDialog advanced(settings, registry, services);
   platform::ImGuiHost host;
+  IconPixels icon = LoadIconPixels(kWindowIconPath);
+  host.SetIcon(icon.width, icon.height, std::move(icon.rgba));
   LauncherWindow launcher(options, advanced, host);
   return launcher.Run();
 }

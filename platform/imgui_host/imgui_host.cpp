@@ -76,6 +76,7 @@ bool ImGuiHost::Open(const std::string& title, int width, int height) {
     SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
     return false;
   }
+  SetNativeWindowIcon(window_, iconWidth_, iconHeight_, iconRgba_.empty() ? nullptr : iconRgba_.data());
   context_ = SDL_GL_CreateContext(window_);
   if (!context_) {
     std::fprintf(stderr, "halvex: no OpenGL 3.3 for the launcher: %s\n", SDL_GetError());
@@ -125,6 +126,14 @@ void ImGuiHost::Resize(int width, int height) {
   if (!window_) return;
   SDL_SetWindowSize(window_, width, height);
   SDL_SetWindowPosition(window_, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
+}
+
+void ImGuiHost::SetIcon(int width, int height, std::vector<std::uint8_t> rgba) {
+  if (width <= 0 || height <= 0 || rgba.size() != static_cast<std::size_t>(width) * height * 4) return;
+  iconWidth_ = width;
+  iconHeight_ = height;
+  iconRgba_ = std::move(rgba);
+  SetNativeWindowIcon(window_, iconWidth_, iconHeight_, iconRgba_.data());
 }
 
 bool ImGuiHost::BeginFrame() {

@@ -24,6 +24,9 @@ class ImGuiHost {
   bool Open(const std::string& title, int width, int height);
   void Close();
   void SetTitle(const std::string& title);
+  // The window's icon, 8-bit RGBA pixels top row first; kept and applied at
+  // Open when the window is not open yet.
+  void SetIcon(int width, int height, std::vector<std::uint8_t> rgba);
   void Resize(int width, int height);
   SDL_Window* native() const { return window_; }
 
@@ -55,6 +58,8 @@ class ImGuiHost {
   ImFont* bold_ = nullptr;
   ImFont* display_ = nullptr;
   std::string capturePath_;
+  int iconWidth_ = 0, iconHeight_ = 0;
+  std::vector<std::uint8_t> iconRgba_;
   bool lastCaptureOk_ = false;
 };
 

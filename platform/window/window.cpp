@@ -190,14 +190,18 @@ void Window::ShowCursor(bool visible) {
   if (sdlVideo_) SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE);
 }
 
-void Window::SetIcon(int width, int height, const std::uint8_t* rgba) {
-  if (!window_ || !rgba || width <= 0 || height <= 0) return;
+void SetNativeWindowIcon(SDL_Window* window, int width, int height, const std::uint8_t* rgba) {
+  if (!window || !rgba || width <= 0 || height <= 0) return;
   // SDL reads the pixels in place and keeps its own copy once set.
   SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<std::uint8_t*>(rgba), width, height, 32,
                                                             width * 4, SDL_PIXELFORMAT_RGBA32);
   if (!surface) return;
-  SDL_SetWindowIcon(window_, surface);
+  SDL_SetWindowIcon(window, surface);
   SDL_FreeSurface(surface);
+}
+
+void Window::SetIcon(int width, int height, const std::uint8_t* rgba) {
+  SetNativeWindowIcon(window_, width, height, rgba);
 }
 
 void Window::SetTimer(WParam id, int periodMs) {

@@ -119,6 +119,10 @@ class Window {
 // with the reason on stderr, when there is nothing to show a window on.
 bool InitVideoForPlayer();
 
+// An SDL window's icon from 8-bit RGBA pixels, top row first (the game
+// window and the launcher both use it); bad input leaves the icon alone.
+void SetNativeWindowIcon(SDL_Window* window, int width, int height, const std::uint8_t* rgba);
+
 // Turns an SDL event into the messages the procedure handles; returns how
 // many it wrote (0 to 2). Exposed for tests.
 int TranslateEvent(const SDL_Event& event, Message out[], int capacity);
