@@ -74,7 +74,6 @@ InputSnapshot Game::ReadInput(InputScript* script) {
   if (dev_.keyboardDevice && !state_->flags.chatOpen) {
     dev_.keyboardDevice->Acquire();
     keyboardRead_ = SUCCEEDED(dev_.keyboardDevice->GetDeviceState(256, in.keys.data()));
-    if (!keyboardRead_) in.keys.fill(0);
   }
   if (dev_.mouseDevice) {
     dev_.mouseDevice->Acquire();
