@@ -10,14 +10,13 @@
 #include <fstream>
 #include <string>
 
+#include "tests/support/shell_run.h"
+
 namespace fs = std::filesystem;
 
 namespace {
 
-struct ProcessRun {
-  int code = -1;
-  std::string output;  // stdout and stderr together
-};
+using halvex::test::ProcessRun;
 
 fs::path BinaryDir() {
   const char* dir = std::getenv("HALVEX_BINARY_DIR");
@@ -28,16 +27,8 @@ fs::path BinaryDir() {
 ProcessRun Halvex(const std::string& args, const std::string& env = "", int seconds = 60) {
   const fs::path exe = BinaryDir() / "bin" / "halvex";
   std::string command =
-      env + " timeout " + std::to_string(seconds) + " " + exe.string() + " " + args + " 2>&1";
-  ProcessRun run;
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (!pipe) return run;
-  char buf[4096];
-  std::size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, pipe)) > 0) run.output.append(buf, n);
-  int status = ::pclose(pipe);
-  run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return run;
+      env + " timeout " + std::to_string(seconds) + " " + exe.string() + " " + args;
+  return halvex::test::RunShell(command);
 }
 
 class HalvexE2E : public ::testing::Test {

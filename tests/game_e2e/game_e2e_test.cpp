@@ -11,14 +11,13 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/shell_run.h"
+
 namespace fs = std::filesystem;
 
 namespace {
 
-struct ProcessRun {
-  int code = -1;
-  std::string output;
-};
+using halvex::test::ProcessRun;
 
 fs::path BinaryDir() {
   const char* dir = std::getenv("HALVEX_BINARY_DIR");
@@ -42,16 +41,8 @@ class GameE2E : public ::testing::Test {
     const fs::path exe = BinaryDir() / "bin" / "halvex";
     const std::string command = "cd " + work_.string() + " && " + env + " timeout 120 " + exe.string() +
                                 " --skip-launcher --config-dir " + (work_ / "cfg").string() + " --content " +
-                                content_.string() + " " + args + " 2>&1";
-    ProcessRun run;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe) return run;
-    char buf[4096];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, pipe)) > 0) run.output.append(buf, n);
-    const int status = ::pclose(pipe);
-    run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
+                                content_.string() + " " + args;
+    return halvex::test::RunShell(command);
   }
 
   void WriteScript(const std::string& text) { std::ofstream(work_ / "script.txt") << text; }

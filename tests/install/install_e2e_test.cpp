@@ -12,28 +12,16 @@
 #include <sstream>
 #include <string>
 
+#include "tests/support/shell_run.h"
+
 namespace fs = std::filesystem;
 
 namespace {
 
-struct ProcessRun {
-  int code = -1;
-  std::string output;  // stdout and stderr together
-};
+using halvex::test::ProcessRun;
+using halvex::test::RunShell;
 
 std::string Quoted(const fs::path& p) { return "'" + p.string() + "'"; }
-
-ProcessRun Shell(const std::string& command) {
-  ProcessRun run;
-  FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
-  if (!pipe) return run;
-  char buf[4096];
-  std::size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, pipe)) > 0) run.output.append(buf, n);
-  const int status = ::pclose(pipe);
-  run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return run;
-}
 
 std::string ReadText(const fs::path& file) {
   std::ifstream in(file, std::ios::binary);
@@ -77,8 +65,8 @@ TEST(Install, TheInstalledGameRunsFromAnyFolderWithItsDesktopFilesInPlace) {
   } removed{root};
   {
     KeptFile manifest(fs::path(build) / "install_manifest.txt");
-    ProcessRun install = Shell(std::string(HALVEX_CMAKE_COMMAND) + " --install " + Quoted(build) +
-                               " --prefix " + Quoted(prefix));
+    ProcessRun install = RunShell(std::string(HALVEX_CMAKE_COMMAND) + " --install " + Quoted(build) +
+                                  " --prefix " + Quoted(prefix));
     ASSERT_EQ(install.code, 0) << install.output;
   }
 
@@ -102,12 +90,12 @@ TEST(Install, TheInstalledGameRunsFromAnyFolderWithItsDesktopFilesInPlace) {
   }
 
   // The installed checker agrees that the installed pack is whole.
-  ProcessRun check = Shell(Quoted(prefix / "bin" / "halvex_contentcheck") + " " + Quoted(content));
+  ProcessRun check = RunShell(Quoted(prefix / "bin" / "halvex_contentcheck") + " " + Quoted(content));
   EXPECT_EQ(check.code, 0) << check.output;
 
   // Started as a menu would start it: from an unrelated folder, with
   // nothing saying where the content is.
-  ProcessRun run = Shell("cd " + Quoted(root / "elsewhere") + " && SDL_AUDIODRIVER=dummy timeout 120 " +
+  ProcessRun run = RunShell("cd " + Quoted(root / "elsewhere") + " && SDL_AUDIODRIVER=dummy timeout 120 " +
                          Quoted(prefix / "bin" / "halvex") + " --headless --frames 30 --config-dir " +
                          Quoted(root / "config"));
   EXPECT_EQ(run.code, 0) << run.output;
