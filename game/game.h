@@ -145,7 +145,7 @@ class Game final : public GamePort, public device::DeviceSlots, private MatchEve
   bool wireframe_ = false, meshScanReadout_ = false, meshScan_ = false, lightMapEnvironment_ = false;
   int backgroundExtras_ = 1;
   bool endedByLimit_ = false;
-  std::array<int, 3> traced_{-1, -1, -1};  // chat, spectator, state as last traced
+  std::array<int, 5> traced_{-1, -1, -1, -1, -1};  // chat, spectator, state, armed, banner as last traced
   bool inactive_ = false;                    // waiting while the window has no focus
   KeyLatch keyLatch_;          // keys held when chat closed act only once let go
   bool keyboardRead_ = true;   // this frame's keys came from the keyboard (scripts count as read)

@@ -127,9 +127,12 @@ void Game::Trace(const char* format, ...) const {
 void Game::TraceFrame() {
   if (!options_.trace) return;
   const MatchFlags& f = state_->flags;
-  const std::array<int, 3> now{f.chatActive, f.spectatorMode, f.gameState};
+  // armed: key commands act again; banner: the welcome banner (which holds chat back) is up.
+  const std::array<int, 5> now{f.chatActive, f.spectatorMode, f.gameState, f.keyCommandArmed,
+                               f.welcomeBannerTimer > 0.0f ? 1 : 0};
   if (now != traced_) {
-    Trace("frame %ld chat %d spectator %d state %d", framesRun_, now[0], now[1], now[2]);
+    Trace("frame %ld chat %d spectator %d state %d armed %d banner %d", framesRun_, now[0], now[1], now[2],
+          now[3], now[4]);
     traced_ = now;
   }
   if (framesRun_ % 10 == 0) {

@@ -18,8 +18,12 @@ namespace {
 struct SharedInput {
   std::mutex mutex;
   std::array<BYTE, 256> keys{};
+  // Pressed since the last read: a tap shorter than a frame still reads as
+  // down once, so a slow frame never swallows a key press or a click.
+  std::array<BYTE, 256> keysPressed{};
   LONG dx = 0, dy = 0, wheel = 0;
   std::array<BYTE, 4> buttons{};
+  std::array<BYTE, 4> buttonsPressed{};
   bool focused = true;
   bool mouseAcquired = false;
   bool mouseExclusive = false;
@@ -61,7 +65,16 @@ void LoseFocus(SharedInput& s) {
   }
   // Keys released while we are away would otherwise stay down for ever.
   s.keys.fill(0);
+  s.keysPressed.fill(0);
   s.buttons.fill(0);
+  s.buttonsPressed.fill(0);
+}
+
+// The current state with the presses since the last read, which it consumes.
+template <std::size_t N>
+void TakeState(std::array<BYTE, N>& held, std::array<BYTE, N>& pressed, BYTE* out) {
+  for (std::size_t i = 0; i < N; ++i) out[i] = held[i] | pressed[i];
+  pressed.fill(0);
 }
 
 class DeviceImpl final : public InputDevice {
@@ -100,13 +113,15 @@ class DeviceImpl final : public InputDevice {
       s.mouseLost = false;
       s.mouseExclusive = exclusive_;
       s.mouseForeground = foreground_;
-      s.dx = s.dy = s.wheel = 0;  // motion counts from the acquisition on
+      s.dx = s.dy = s.wheel = 0;  // motion and clicks count from the acquisition on
+      s.buttonsPressed.fill(0);
       if (exclusive_) gRelativeRequest = 1;
     } else {
       if (s.keyboardAcquired) return DI_NOEFFECT;
       s.keyboardAcquired = true;
       s.keyboardLost = false;
       s.keyboardForeground = foreground_;
+      s.keysPressed.fill(0);  // a press made while another owner had the keys is not ours
     }
     return DI_OK;
   }
@@ -128,12 +143,13 @@ class DeviceImpl final : public InputDevice {
     if (guid_ == GUID_SysKeyboard) {
       if (size != 256) return DIERR_INVALIDPARAM;
       if (!s.keyboardAcquired) return Lost(s.keyboardLost);
-      std::memcpy(data, s.keys.data(), 256);
+      TakeState(s.keys, s.keysPressed, static_cast<BYTE*>(data));
       return DI_OK;
     }
     if (size != sizeof(DIMOUSESTATE)) return DIERR_INVALIDPARAM;
     if (!s.mouseAcquired) return Lost(s.mouseLost);
-    DIMOUSESTATE state{s.dx, s.dy, s.wheel, {s.buttons[0], s.buttons[1], s.buttons[2], s.buttons[3]}};
+    DIMOUSESTATE state{s.dx, s.dy, s.wheel, {}};
+    TakeState(s.buttons, s.buttonsPressed, state.rgbButtons);
     s.dx = s.dy = s.wheel = 0;
     std::memcpy(data, &state, sizeof state);
     return DI_OK;
@@ -189,7 +205,9 @@ void HandleEvent(const SDL_Event& e) {
     case SDL_KEYDOWN:
     case SDL_KEYUP: {
       BYTE dik = DikFromScancode(e.key.keysym.scancode);
-      if (dik) s.keys[dik] = e.type == SDL_KEYDOWN ? 0x80 : 0;
+      if (!dik) break;
+      s.keys[dik] = e.type == SDL_KEYDOWN ? 0x80 : 0;
+      if (e.type == SDL_KEYDOWN) s.keysPressed[dik] = 0x80;
       break;
     }
     case SDL_MOUSEMOTION:
@@ -207,7 +225,9 @@ void HandleEvent(const SDL_Event& e) {
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP: {
       int i = MouseButtonIndex(e.button.button);
-      if (i >= 0) s.buttons[i] = e.type == SDL_MOUSEBUTTONDOWN ? 0x80 : 0;
+      if (i < 0) break;
+      s.buttons[i] = e.type == SDL_MOUSEBUTTONDOWN ? 0x80 : 0;
+      if (e.type == SDL_MOUSEBUTTONDOWN && s.mouseAcquired) s.buttonsPressed[i] = 0x80;
       break;
     }
     case SDL_WINDOWEVENT:

@@ -79,16 +79,41 @@ TEST_F(InputTest, KeysReadByDirectInputScanCodeWithBitSeven) {
   for (SDL_Scancode c : {SDL_SCANCODE_W, SDL_SCANCODE_UP, SDL_SCANCODE_KP_ENTER, SDL_SCANCODE_F11,
                          SDL_SCANCODE_AUDIOPLAY})
     HandleEvent(Key(c, true));
-  HandleEvent(Key(SDL_SCANCODE_W, false));
   ASSERT_EQ(keyboard_->GetDeviceState(256, keys.data()), DI_OK);
-  EXPECT_EQ(keys[DIK_W], 0);
   EXPECT_EQ(keys[DIK_UP], 0x80);
   EXPECT_EQ(keys[DIK_NUMPADENTER], 0x80);
   EXPECT_EQ(keys[DIK_F11], 0x80);
   int down = 0;
   for (BYTE k : keys) down += k != 0;
-  EXPECT_EQ(down, 3) << "keys DirectInput has no code for are dropped";
+  EXPECT_EQ(down, 4) << "keys DirectInput has no code for are dropped";
   EXPECT_EQ(keyboard_->GetDeviceState(255, keys.data()), DIERR_INVALIDPARAM);
+}
+
+TEST_F(InputTest, ATapBetweenTwoReadsIsSeenOnceAndOnlyWhileAcquired) {
+  std::array<BYTE, 256> keys{};
+  HandleEvent(Key(SDL_SCANCODE_F12, true));  // pressed before we own the keyboard
+  HandleEvent(Key(SDL_SCANCODE_F12, false));
+  ASSERT_EQ(keyboard_->Acquire(), DI_OK);
+  ASSERT_EQ(keyboard_->GetDeviceState(256, keys.data()), DI_OK);
+  EXPECT_EQ(keys[DIK_F12], 0) << "a press from before the acquisition acted";
+
+  HandleEvent(Key(SDL_SCANCODE_F12, true));
+  HandleEvent(Key(SDL_SCANCODE_F12, false));
+  ASSERT_EQ(keyboard_->GetDeviceState(256, keys.data()), DI_OK);
+  EXPECT_EQ(keys[DIK_F12], 0x80) << "a tap shorter than a frame was lost";
+  ASSERT_EQ(keyboard_->GetDeviceState(256, keys.data()), DI_OK);
+  EXPECT_EQ(keys[DIK_F12], 0) << "a tap reads as down once only";
+
+  ASSERT_EQ(mouse_->Acquire(), DI_OK);
+  HandleEvent(Button(SDL_BUTTON_LEFT, true));
+  HandleEvent(Button(SDL_BUTTON_LEFT, false));
+  EXPECT_EQ(ReadMouse().rgbButtons[0], 0x80) << "a quick click was lost";
+  EXPECT_EQ(ReadMouse().rgbButtons[0], 0);
+  HandleEvent(Key(SDL_SCANCODE_F12, true));
+  HandleEvent(Focus(false));  // the press went with the focus
+  HandleEvent(Focus(true));
+  ASSERT_EQ(keyboard_->GetDeviceState(256, keys.data()), DI_OK);
+  EXPECT_EQ(keys[DIK_F12], 0);
 }
 
 TEST_F(InputTest, MouseMotionIsRelativeSinceThePreviousRead) {

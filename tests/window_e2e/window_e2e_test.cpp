@@ -85,8 +85,34 @@ class WindowE2E : public ::testing::Test {
   // Past the intro's prompt into the match.
   std::size_t EnterTheMatch() { return HoldUntil("Return", "trace: match running", 0, kLoadMs); }
 
+  // Waits until the game's latest traced frame state holds `fragment`
+  // ("armed 1 banner 0": key commands act now); returns the offset past it.
+  std::optional<std::size_t> WaitForState(const std::string& fragment, int timeoutMs) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (std::chrono::steady_clock::now() < until && game_.Running()) {
+      const std::string out = game_.Output();
+      const std::size_t line = out.rfind(" chat ");
+      const std::size_t end = line == std::string::npos ? line : out.find('\n', line);
+      if (end != std::string::npos && out.substr(line, end - line).find(fragment) != std::string::npos)
+        return end + 1;
+      std::this_thread::sleep_for(50ms);
+    }
+    return std::nullopt;
+  }
+
+  // One press of a key command, as short as a person's tap. The game reads
+  // a press made between two frames once, so the tap acts exactly once; a
+  // key held while the test watches for its effect could act twice.
+  std::size_t PressKeyCommand(const char* key, const std::string& effect, std::size_t from) {
+    EXPECT_TRUE(WaitForState(" armed 1 banner 0", 60000)) << "key commands never became ready";
+    x_.Tap(key, 0);
+    const auto at = game_.WaitForLine(effect, kStepMs, from);
+    EXPECT_TRUE(at) << "never saw \"" << effect << "\" after " << key;
+    return at.value_or(std::string::npos);
+  }
+
   // Enter opens chat once the welcome banner has gone.
-  std::size_t OpenChat(std::size_t from) { return HoldUntil("Return", " chat 1 ", from, 60000); }
+  std::size_t OpenChat(std::size_t from) { return PressKeyCommand("Return", " chat 1 ", from); }
 
   // The last position the game printed after offset from.
   std::optional<Position> LastPosition(std::size_t from) {
@@ -131,7 +157,7 @@ TEST_F(WindowE2E, ChatOpensTakesALineClosesAndThePlayerMovesAgain) {
   StartGame();
   std::size_t at = EnterTheMatch();
   // Into the battle first (the match starts spectating), so that moving shows.
-  at = OpenChat(HoldUntil("F12", " spectator 0 ", at, kStepMs));
+  at = OpenChat(PressKeyCommand("F12", " spectator 0 ", at));
   x_.Type("hello there");
   std::this_thread::sleep_for(700ms);  // Return sends only 500 ms after chat opened
   x_.Tap("Return");
