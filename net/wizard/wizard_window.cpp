@@ -233,7 +233,7 @@ void WizardWindow::DrawConnect() {
     dialog.ClickOk();
     return;
   }
-  if (focusList_) {
+  if (focusList_ && wizard_.dialog() == WizardDialog::kConnect) {
     ImGui::SetItemDefaultFocus();
     focusList_ = false;
   }
@@ -269,7 +269,7 @@ void WizardWindow::DrawGames() {
   if (on) ImGui::PushStyleColor(ImGuiCol_Button, ImGui::GetStyleColorVec4(ImGuiCol_ButtonActive));
   const bool search = Button(dialog.searchButtonText(), L::kSearchLeft, L::kSearchWidth);
   if (on) ImGui::PopStyleColor();
-  if (focusList_) {
+  if (focusList_ && wizard_.dialog() == WizardDialog::kGames) {
     ImGui::SetItemDefaultFocus();
     focusList_ = false;
   }

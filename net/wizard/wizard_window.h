@@ -65,7 +65,7 @@ class WizardWindow {
   // When each running timer fires next; 0: not running.
   std::int64_t timer1Due_ = 0;
   std::int64_t timer2Due_ = 0;
-  bool focusList_ = true;
+  bool focusList_ = true;  // the dialog on top takes the keyboard once
   WizardDialog lastDialog_ = WizardDialog::kNone;
 };
 
