@@ -292,6 +292,27 @@ TEST_F(LobbyLinkTest, TheToolDeliversToTheWaitingGame) {
   EXPECT_EQ(RunTool({"--host", "x", "--join", "127.0.0.1", "--deliver"}), 2);
 }
 
+// --launch starts the game with the connection first and the game's own
+// arguments after it, each one intact.
+TEST_F(LobbyLinkTest, TheToolLaunchesTheGameWithTheConnection) {
+  const std::filesystem::path game = dir_ / "game";
+  const std::filesystem::path out = dir_ / "arguments";
+  {
+    std::ofstream script(game);
+    script << "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" << out.string() << "'\n";
+  }
+  std::filesystem::permissions(game, std::filesystem::perms::owner_all);
+  ASSERT_EQ(RunTool({"--host", "Evening Match", "--name", "Ragnhild Ås", "--launch", game.string(), "--trace",
+                     "two words"}),
+            0);
+  std::ifstream in(out);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  EXPECT_EQ(lines, (std::vector<std::string>{"--host", "Evening Match", "--name", "Ragnhild Ås", "--trace",
+                                             "two words"}));
+  EXPECT_EQ(RunTool({"--join", "127.0.0.1", "--launch", (dir_ / "missing").string()}), 1);
+}
+
 }  // namespace
 }  // namespace halvex::net
 
