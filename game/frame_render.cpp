@@ -142,6 +142,15 @@ void Game::DrawHudLayer() {
   h.meshScanMin = sceneFrame_.overdraw.minimum;
   h.meshScanMax = sceneFrame_.overdraw.maximum;
   h.meshScanInc = sceneFrame_.overdraw.increments;
+  if (network_ && state_->flags.multiplayer) {
+    h.network = true;
+    h.sessionName = network_->SessionName();
+    h.players = network_->PlayerCount();
+    h.netStatus = network_->StatusText();
+    // Asked only while the scoreboard shows.
+    if (h.tabHeld || state_->flags.gameState >= 10)
+      for (int i = 0; i < state_->combatantCount; ++i) h.pingMs[i] = network_->PingMs(state_->playerIds[i]);
+  }
   render::DrawHud(h, *state_, frameRate_);
   if (font && font->savedBlock) d->ApplyStateBlock(font->savedBlock);
 }

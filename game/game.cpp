@@ -78,6 +78,8 @@ void Game::ApplyQueuedLines() {
     const std::string shown = typed ? FormatChatLine(*state_, text) : text;
     PushLine(state_->messages, shown, *this);
     Trace("message %s", shown.c_str());
+    // The player's own line goes to every peer; received lines stay here.
+    if (typed) SendChatLine();
   }
 }
 

@@ -5,6 +5,9 @@
 #pragma once
 
 #include <array>
+#include <chrono>
+#include <atomic>
+#include <deque>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -18,6 +21,8 @@
 #include "game/game_port.h"
 #include "game/run_options.h"
 #include "launcher/settings.h"
+#include "net/protocol/wire.h"
+#include "net/session/match_network.h"
 #include "render/device_objects.h"
 #include "render/effects/effects.h"
 #include "render/effects/particles.h"
@@ -66,6 +71,11 @@ class Game final : public GamePort, public device::DeviceSlots, private MatchEve
   void QueueChatLine(const std::string& typed) override;
   void QueueMessageLine(const std::string& line) override;
   std::string TimedemoReport() const override { return timedemo_.Report(); }
+  void AttachNetwork(net::MatchNetwork* network) override { network_ = network; }
+  void QueueRosterChange(bool joined, std::uint32_t id, const std::string& name) override;
+  void QueueNetMessage(const std::string& sender, const net::GameMessage& message) override;
+  void RequestStatusSend() override { statusSendRequested_ = true; }
+  std::uint64_t netMessagesDropped() const { return netMessagesDropped_; }
   input::InputDevice* keyboard() override { return dev_.keyboardDevice; }
   input::InputDevice* mouse() override { return dev_.mouseDevice; }
 
@@ -82,6 +92,13 @@ class Game final : public GamePort, public device::DeviceSlots, private MatchEve
   void Bleed(const BloodEmission& blood) override;
   void Command(KeyCommand command) override;
   void RenderFrame() override;
+  void ShotFired(const ShotEvent& shot) override;
+  void SendMovement() override;
+
+  // The network's side of a frame: joins, leaves and received messages in
+  // the order they came, then a requested status send.
+  void ApplyNetwork();
+  void SendChatLine();
 
   gfx::HRESULT FullLoad();
   gfx::HRESULT DeviceCheck();
@@ -106,6 +123,7 @@ class Game final : public GamePort, public device::DeviceSlots, private MatchEve
   void TraceFrame();
   void TakeScreenshot();
   bool TimeStep(double steppedMs, double& carryMs);
+  void PaceFrame();  // waits for the next frame of a --max-fps run
   void Sleep(int ms) const;
 
   Settings& settings_;
@@ -145,10 +163,25 @@ class Game final : public GamePort, public device::DeviceSlots, private MatchEve
   bool wireframe_ = false, meshScanReadout_ = false, meshScan_ = false, lightMapEnvironment_ = false;
   int backgroundExtras_ = 1;
   bool endedByLimit_ = false;
+  std::chrono::steady_clock::time_point nextFrameAt_{};
   std::array<int, 5> traced_{-1, -1, -1, -1, -1};  // chat, spectator, state, armed, banner as last traced
   bool inactive_ = false;                    // waiting while the window has no focus
   KeyLatch keyLatch_;          // keys held when chat closed act only once let go
   bool keyboardRead_ = true;   // this frame's keys came from the keyboard (scripts count as read)
+
+  struct NetInboxEntry {
+    bool roster = false;  // a join or leave; otherwise a message
+    bool joined = false;
+    std::uint32_t id = 0;
+    std::string name;  // the player, or the message's sender
+    net::GameMessage message;
+  };
+  net::MatchNetwork* network_ = nullptr;
+  std::mutex netMutex_;
+  std::deque<NetInboxEntry> netInbox_;
+  std::size_t netMessagesWaiting_ = 0;
+  std::uint64_t netMessagesDropped_ = 0;  // beyond what a frame should ever see
+  std::atomic<bool> statusSendRequested_{false};
 
   std::mutex linesMutex_;
   std::vector<std::pair<bool, std::string>> queuedLines_;  // (typed, text)

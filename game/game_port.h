@@ -2,6 +2,7 @@
 // headers, so the shell's own records never meet the simulation's.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -9,6 +10,7 @@
 #include "audio/game_audio.h"
 #include "game/run_options.h"
 #include "launcher/settings.h"
+#include "net/session/match_network.h"
 #include "platform/gfx/d3d8types.h"
 #include "platform/input/input.h"
 #include "shell/shell_flags.h"
@@ -43,6 +45,13 @@ class GamePort {
   virtual void QueueChatLine(const std::string& typed) = 0;
   virtual void QueueMessageLine(const std::string& line) = 0;
   virtual std::string TimedemoReport() const = 0;
+  // Network matches. The session the match sends through (null: none);
+  // players joining and leaving, and checked messages from the session's
+  // threads; the window thread's once-a-second status send.
+  virtual void AttachNetwork(net::MatchNetwork* network) = 0;
+  virtual void QueueRosterChange(bool joined, std::uint32_t id, const std::string& name) = 0;
+  virtual void QueueNetMessage(const std::string& sender, const net::GameMessage& message) = 0;
+  virtual void RequestStatusSend() = 0;
   virtual input::InputDevice* keyboard() = 0;
   virtual input::InputDevice* mouse() = 0;
   ShellLinks links;

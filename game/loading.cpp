@@ -25,6 +25,7 @@ const char* const kSwitchAppsText =
 }  // namespace
 
 HRESULT Game::InitDeviceObjects(bool reloadAll) {
+  if (!options_.recordDrawCalls) gfx::SetCallRecording(dev_.device, false);
   if (reloadAll) fullLoad_ = true;
   if (fullLoad_) {
     HRESULT hr = FullLoad();

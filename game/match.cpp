@@ -65,7 +65,10 @@ HRESULT Game::StartMatch() {
 InputSnapshot Game::ReadInput(InputScript* script) {
   if (script) {
     keyboardRead_ = true;
-    return script->Next(static_cast<std::uint64_t>(framesRun_));
+    std::vector<std::string> said;
+    InputSnapshot in = script->Next(static_cast<std::uint64_t>(framesRun_), &said);
+    for (const std::string& line : said) QueueChatLine(line);
+    return in;
   }
   // A device that cannot be read reports nothing held: the previous frame's
   // keys and buttons must not go on acting while the device is away.
@@ -101,8 +104,6 @@ void Game::ApplyShellRequests() {
   } else {
     ResumeFromFocus(*state_);
   }
-  f.joinPending = flags_.joinPending.exchange(0);
-  f.leavePending = flags_.leavePending.exchange(0);
 }
 
 void Game::PublishFlags() {
@@ -139,6 +140,15 @@ void Game::TraceFrame() {
     const Vec3 p = state_->player.view.pivot;
     Trace("frame %ld pos %.1f %.1f %.1f", framesRun_, p.x, p.y, p.z);
   }
+  // In a network game, what this machine knows of every other player.
+  if (state_->flags.multiplayer && framesRun_ % 50 == 0) {
+    Trace("frame %ld me frags %d", framesRun_, state_->player.frags);
+    for (int i = 0; i < state_->combatantCount; ++i) {
+      const Combatant& c = state_->combatants[i];
+      Trace("peer %s frags %d time %d spectator %d pos %.1f %.1f %.1f", c.name.data(), c.frags, c.playTime,
+            c.netFlag, c.netTarget.x, c.netTarget.y, c.netTarget.z);
+    }
+  }
 }
 
 void Game::WaitWhileInactive() {
@@ -168,8 +178,18 @@ bool Game::TimeStep(double steppedMs, double& carryMs) {
       carryMs -= static_cast<double>(whole);
       steppedClock_.Advance(whole);
     }
+    if (options_.maxFps > 0) PaceFrame();
     if (matchClock_->Step()) return true;
   }
+}
+
+void Game::PaceFrame() {
+  using Clock = std::chrono::steady_clock;
+  const auto period = std::chrono::nanoseconds(1000000000LL / options_.maxFps);
+  const auto now = Clock::now();
+  if (nextFrameAt_ > now) std::this_thread::sleep_until(nextFrameAt_);
+  // A frame that came late does not earn the next ones a burst.
+  nextFrameAt_ = std::max(nextFrameAt_, now) + period;
 }
 
 int Game::RunMatch() {
@@ -194,6 +214,7 @@ int Game::RunMatch() {
     ApplyQueuedLines();
     input_ = ReadInput(script.get());
     ApplyShellRequests();
+    ApplyNetwork();
     if (state_->flags.chatOpen) input_.keys.fill(0);  // the keyboard belongs to the chat line
     keyLatch_.Apply(input_, keyboardRead_);
     FrameContext ctx(random_, *this, content_.world, *timer_);

@@ -18,9 +18,15 @@ struct RunOptions {
   std::string scriptText;  // the script file's text; empty for none
   std::vector<long> shots;
   bool timedemo = false;
+  // At most this many frames a second (0: as many as the clock allows), so a
+  // headless peer or a player who asks for it does not burn a whole core.
+  int maxFps = 0;
   bool trace = false;  // print mode changes and the player's position on stdout
   bool headless = false;
   bool nonInteractive = false;
+  // Keep the recording device's call log (tests read it); the game's own
+  // headless runs switch it off so that memory stays flat over long matches.
+  bool recordDrawCalls = true;
 
   // The frame time of a run that does not follow the clock: --fixed-step,
   // or 25 ms for a timedemo without one. 0: follow the clock.

@@ -47,11 +47,15 @@ const char* CommandLineHelp() {
          "  --frames N            end the match after N frames\n"
          "  --seconds S           end the match after S seconds of match time\n"
          "  --fixed-step MS       simulate every frame with this frame time\n"
+         "  --max-fps N           draw at most N frames a second\n"
          "  --script FILE         scripted key and mouse input by frame number\n"
          "  --shots N,N,...       take a screenshot at these frames\n"
          "  --headless            no window, no sound device\n"
          "  --timedemo            play the scripted run as fast as possible, print frame times\n"
          "  --trace               print the match's mode changes and the player's position\n"
+         "  --host SESSION        host a multiplayer game of this name (no connect wizard)\n"
+         "  --join ADDRESS[:PORT] join the multiplayer game hosted there\n"
+         "  --port N              the port a hosted game listens on (default 28960)\n"
          "  --help                this text\n";
 }
 
@@ -143,6 +147,32 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args
       if (!v) return std::nullopt;
       if (!ParseDouble(*v, 1.0, 125.0, d)) return bad(*v);
       cl.fixedStepMs = d;
+    } else if (a == "--max-fps") {
+      auto v = value();
+      if (!v) return std::nullopt;
+      if (!ParseLong(*v, 1, 1000, n)) return bad(*v);
+      cl.maxFps = static_cast<int>(n);
+    } else if (a == "--host") {
+      auto v = value();
+      if (!v) return std::nullopt;
+      if (v->empty() || v->size() > 63) return bad(*v);
+      cl.hostSession = *v;
+    } else if (a == "--join") {
+      auto v = value();
+      if (!v) return std::nullopt;
+      const auto colon = v->rfind(':');
+      std::string host = colon == std::string::npos ? *v : v->substr(0, colon);
+      if (colon != std::string::npos) {
+        if (!ParseLong(v->substr(colon + 1), 1, 65535, n)) return bad(*v);
+        cl.joinPort = static_cast<int>(n);
+      }
+      if (host.empty() || host.size() > 255) return bad(*v);
+      cl.joinAddress = host;
+    } else if (a == "--port") {
+      auto v = value();
+      if (!v) return std::nullopt;
+      if (!ParseLong(*v, 1, 65535, n)) return bad(*v);
+      cl.port = static_cast<int>(n);
     } else if (a == "--shots") {
       auto v = value();
       if (!v) return std::nullopt;
@@ -159,6 +189,10 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args
       error = "unknown option " + a + " (try --help)";
       return std::nullopt;
     }
+  }
+  if (cl.hostSession && cl.joinAddress) {
+    error = "--host and --join exclude each other";
+    return std::nullopt;
   }
   return cl;
 }

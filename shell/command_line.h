@@ -24,8 +24,16 @@ struct CommandLine {
   std::optional<long> frames;
   std::optional<double> seconds;
   std::optional<double> fixedStepMs;
+  std::optional<int> maxFps;
   std::optional<std::string> script;
   std::vector<long> shots;
+  // Multiplayer without the connect wizard: host a session of this name, or
+  // join the game at ADDRESS[:PORT]; either starts a multiplayer match.
+  std::optional<std::string> hostSession;
+  std::optional<std::string> joinAddress;
+  std::optional<int> joinPort;  // from ADDRESS:PORT
+  std::optional<int> port;      // the host's port (--port)
+  bool multiplayer() const { return hostSession.has_value() || joinAddress.has_value(); }
   bool headless = false;
   bool timedemo = false;
   bool trace = false;  // mode changes and positions on stdout, for tests and bug reports

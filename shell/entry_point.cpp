@@ -139,6 +139,10 @@ std::string LocateContent(const CommandLine& cl, const std::string& executablePa
 bool ApplyOverrides(const CommandLine& cl, const std::vector<std::string>& areas,
                     Settings& settings, std::string& error) {
   if (cl.name) settings.playerName = ClampText(*cl.name, kPlayerNameMax);
+  if (cl.multiplayer()) {
+    settings.multiplayer = true;
+    settings.botCount = 0;
+  }
   if (cl.fullscreen) settings.fullscreen = *cl.fullscreen;
   if (cl.headless) settings.fullscreen = false;
   if (cl.bots) settings.botCount = settings.multiplayer ? 0 : *cl.bots;

@@ -7,6 +7,9 @@
 #include "content/content_messages.h"
 #include "platform/window/message_box.h"
 #include "platform/window/window.h"
+#include "net/wizard/connect_wizard.h"
+#include "net/wizard/wizard_window.h"
+#include "platform/imgui_host/imgui_host.h"
 #include "shell/window_icon.h"
 #include "tools/matchrunner/script.h"
 
@@ -25,6 +28,8 @@ bool MakeRunOptions(const CommandLine& cl, game::RunOptions& o, std::string& err
   o.trace = cl.trace;
   o.headless = cl.headless;
   o.nonInteractive = cl.nonInteractive();
+  o.recordDrawCalls = false;
+  o.maxFps = cl.maxFps.value_or(0);
   o.scriptText.clear();
   if (cl.script) {
     std::ifstream in(*cl.script, std::ios::binary);
@@ -96,14 +101,126 @@ float GameServices::FrameTimer(int command) {
 void GameServices::SubmitChatLine(const std::string& typed) { game_->QueueChatLine(typed); }
 void GameServices::PushMessageLine(const std::string& line) { game_->QueueMessageLine(line); }
 
-HResult GameServices::ConnectMultiplayer() {
-  platform::ShowMessageBox("Varnholt - Halvex",
-                           "Multiplayer sessions are not available in this version of the game.",
-                           platform::MessageBoxButtons::Ok, platform::MessageBoxAnswer::Ok);
-  return E_FAIL;
+net::ConnectPlan GameServices::PlanFromCommandLine() const {
+  net::ConnectPlan plan;
+  if (commandLine_.hostSession) {
+    plan.mode = net::ConnectPlan::Mode::kHost;
+    plan.sessionName = *commandLine_.hostSession;
+    plan.port = static_cast<std::uint16_t>(commandLine_.port.value_or(0));
+  } else if (commandLine_.joinAddress) {
+    plan.mode = net::ConnectPlan::Mode::kJoin;
+    plan.address = *commandLine_.joinAddress;
+    plan.port = static_cast<std::uint16_t>(commandLine_.joinPort.value_or(commandLine_.port.value_or(0)));
+  }
+  return plan;
 }
 
-void GameServices::ShutdownNetwork() { window_.Post(kMsgApplicationExit); }
+void GameServices::MakeSession() {
+  // The session's threads hand their news to the window thread as posted
+  // copies; a copy the window no longer takes is freed here.
+  auto post = [this](std::uint32_t message, auto* copy) {
+    if (!window_.Post(message, 0, reinterpret_cast<platform::LParam>(copy))) delete copy;
+  };
+  net::SessionLinks links;
+  links.playerJoined = [post](std::uint32_t id, const std::string& name, bool local) {
+    post(kMsgPlayerJoined, new JoinedPlayer{id, name, local});
+  };
+  links.playerLeft = [post](std::uint32_t id, const std::string& name, bool local) {
+    post(kMsgPlayerLeft, new JoinedPlayer{id, name, local});
+  };
+  links.receivedChat = [post](const std::string& text) { post(kMsgReceivedChat, new std::string(text)); };
+  links.received = [this](const std::string& sender, const net::GameMessage& message) {
+    game_->QueueNetMessage(sender, message);
+  };
+  links.hostReply = [this](const peer::HostReply& reply) {
+    std::lock_guard lock(wizardMutex_);
+    if (activeWizard_) activeWizard_->OnHostReply(reply);
+  };
+  net_ = std::make_unique<net::NetSession>(std::move(links));
+}
+
+net::WizardResult GameServices::RunWizard(peer::PeerSession& peer, net::ConnectOutcome& outcome,
+                                          net::ConnectPlan& lobby) {
+  net::ConnectWizard wizard(net::WizardServices::Defaults());
+  wizard.SetPlayerName(settings_.playerName);
+  wizard.SetSessionName(net::DefaultSessionName(settings_.playerName.substr(0, net::kSessionPlayerNameMax)));
+  wizard.SetProviderName(providerName_);
+  wizard.SetHostPort(static_cast<std::uint16_t>(commandLine_.port.value_or(0)));
+  wizard.SetSession(&peer);
+  {
+    std::lock_guard lock(wizardMutex_);
+    activeWizard_ = &wizard;
+  }
+  platform::ImGuiHost host;
+  IconPixels icon = LoadIconPixels(kWindowIconPath);
+  host.SetIcon(icon.width, icon.height, std::move(icon.rgba));
+  // The wizard's window takes SDL's events while it is up.
+  window_.PauseEventPump(true);
+  const std::uint32_t result = net::WizardWindow(wizard, host).Run();
+  window_.PauseEventPump(false);
+  {
+    std::lock_guard lock(wizardMutex_);
+    activeWizard_ = nullptr;
+  }
+  providerName_ = wizard.providerName();
+  outcome.playerName = wizard.playerName();
+  outcome.sessionName = wizard.sessionName();
+  outcome.providerName = wizard.providerName();
+  outcome.isHost = wizard.isHost();
+  if (result == net::kWizardForward) return net::WizardResult::kConnected;
+  if (result == net::kWizardQuit) return net::WizardResult::kQuit;
+  if (result == net::kWizardLobbyConnect && wizard.lobbySettings()) {
+    const net::LobbySettings& l = *wizard.lobbySettings();
+    lobby.mode = l.host ? net::ConnectPlan::Mode::kHost : net::ConnectPlan::Mode::kJoin;
+    lobby.address = l.address;
+    lobby.port = l.port;
+    lobby.sessionName = l.sessionName;
+    outcome.playerName = l.playerName;
+    return net::WizardResult::kLobby;
+  }
+  return net::WizardResult::kFailed;
+}
+
+HResult GameServices::ConnectMultiplayer() {
+  auto message = [](const std::string& text) {
+    platform::ShowMessageBox(net::kConnectCaption, text, platform::MessageBoxButtons::Ok,
+                             platform::MessageBoxAnswer::Ok);
+  };
+  MakeSession();
+  wizard_ = [this](peer::PeerSession& peer, net::ConnectOutcome& outcome, net::ConnectPlan& lobby) {
+    return RunWizard(peer, outcome, lobby);
+  };
+  std::string error;
+  if (!net_->Initialize(peer::Transport::kUdpIPv4, &error)) {
+    std::fprintf(stderr, "halvex: multiplayer: %s\n", error.c_str());
+    message(net::kPeerInitFailedText);
+    return E_FAIL;
+  }
+  net::ConnectOutcome outcome;
+  if (!net::SessionConnect(*net_, settings_.playerName, PlanFromCommandLine(), wizard_, message, outcome))
+    return E_FAIL;
+  window_.SetTitle(outcome.isHost ? "Varnholt - Halvex (Host)" : "Varnholt - Halvex");
+  game_->AttachNetwork(net_.get());
+  std::printf("multiplayer: %s \"%s\" as %s on port %u\n", outcome.isHost ? "hosting" : "joined",
+              outcome.sessionName.c_str(), outcome.playerName.c_str(),
+              static_cast<unsigned>(net_->peer() ? net_->peer()->LocalPort() : 0));
+  std::fflush(stdout);
+  return S_OK;
+}
+
+// Window thread, on a second close: leave the session now; the game thread,
+// which may still be sending, finds it closed.
+void GameServices::CloseSession() {
+  if (net_) net_->Close();
+}
+
+void GameServices::ShutdownNetwork() {
+  if (net_) {
+    game_->AttachNetwork(nullptr);
+    net_->Close();
+  }
+  window_.Post(kMsgApplicationExit);
+}
 
 HResult GameServices::CreateDevices() {
   game::RunOptions check;

@@ -11,6 +11,8 @@
 #include "audio/game_audio.h"
 #include "game/game_port.h"
 #include "launcher/settings.h"
+#include "net/session/net_session.h"
+#include "net/session/session_connect.h"
 #include "shell/command_line.h"
 #include "shell/game_thread_main.h"
 #include "shell/halvex_app.h"
@@ -18,6 +20,9 @@
 #include "sim/clock.h"
 
 namespace halvex {
+namespace net {
+class ConnectWizard;
+}
 
 // Run options from the command line; false with error set when the script
 // file cannot be read or has a malformed line.
@@ -39,8 +44,11 @@ class GameServices : public ShellHooks, public MatchSetup, public MatchRunner {
   void ReleaseKeyboard() override;
   void AcquireKeyboard() override;
   float FrameTimer(int command) override;
-  void CloseSession() override {}
-  void SendStatusMessage() override {}
+  void CloseSession() override;
+  void SendStatusMessage() override { game_->RequestStatusSend(); }
+  void RosterChanged(bool joined, std::uint32_t id, const std::string& name) override {
+    game_->QueueRosterChange(joined, id, name);
+  }
   void SubmitChatLine(const std::string& typed) override;
   void PushMessageLine(const std::string& line) override;
   void SetSoundEnabled(bool enabled) override;
@@ -63,6 +71,11 @@ class GameServices : public ShellHooks, public MatchSetup, public MatchRunner {
   GameAudio& audio() { return audio_; }
 
  private:
+  net::ConnectPlan PlanFromCommandLine() const;
+  void MakeSession();
+  net::WizardResult RunWizard(peer::PeerSession& peer, net::ConnectOutcome& outcome, net::ConnectPlan& lobby);
+
+ private:
   Settings& settings_;
   const CommandLine& commandLine_;
   platform::Window& window_;
@@ -72,6 +85,11 @@ class GameServices : public ShellHooks, public MatchSetup, public MatchRunner {
   std::mutex timerMutex_;  // the window thread and the game thread both drive it
   halvex::FrameTimer frameTimer_{clock_};
   std::unique_ptr<game::GamePort> game_;
+  std::unique_ptr<net::NetSession> net_;  // multiplayer only, from the connect on
+  net::WizardRunner wizard_;               // the connect wizard's dialogs
+  std::mutex wizardMutex_;                 // search answers arrive on the network thread
+  net::ConnectWizard* activeWizard_ = nullptr;
+  std::string providerName_ = "UDP/IP (IPv4)";  // the connection type chosen last
   bool released_ = false;
 };
 

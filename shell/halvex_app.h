@@ -2,6 +2,7 @@
 // chat entry, activation) and the hooks into the subsystems.
 #pragma once
 
+#include <cstdint>
 #include <mutex>
 #include <string>
 
@@ -15,9 +16,11 @@
 namespace halvex {
 
 // The record a joining player hands over with the player-joined message.
+// The record of a player who joined or left, posted by the network code.
 struct JoinedPlayer {
-  int id = 0;
+  std::uint32_t id = 0;
   std::string name;
+  bool local = false;  // this machine's own player entering the session
 };
 
 class HalvexApp;
@@ -55,8 +58,6 @@ class HalvexApp : public GameApp {
   }
   // Window thread only: how many suspends are not yet resumed.
   int suspendCount() const { return suspendCount_; }
-  // Names of the combatant slots filled by joining players.
-  std::array<std::string, kMaxCombatants> combatantNames;
 
   // Opens chat entry (the match loop calls this on Enter).
   void OpenChatEntry(platform::Window& window);
@@ -72,6 +73,7 @@ class HalvexApp : public GameApp {
   void OnKeyDown(platform::WParam key);
   void OnChar(platform::Window& window, unsigned char ch);
   void OnPlayerJoined(const JoinedPlayer& player);
+  void OnPlayerLeft(const JoinedPlayer& player);
   void ApplicationExit(platform::Window& window);
   void DropPriorities();
   void RestorePriorities();

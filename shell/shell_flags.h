@@ -42,11 +42,6 @@ struct ShellFlags {
   // the match. The match pauses on the change to 1 and returns to exactly
   // the state it left on the change back to 0.
   std::atomic<int> focusPaused{0};
-
-  // Roster changes the window thread hands to the match loop (taken with an
-  // exchange, so none is counted twice or lost).
-  std::atomic<int> joinPending{0};
-  std::atomic<int> leavePending{0};
 };
 
 }  // namespace halvex

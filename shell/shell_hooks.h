@@ -3,6 +3,7 @@
 // these to the real subsystems; tests record them.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace halvex {
@@ -21,6 +22,8 @@ class ShellHooks {
   virtual float FrameTimer(int command) = 0;
   virtual void CloseSession() = 0;
   virtual void SendStatusMessage() = 0;
+  // A remote player joined or left; the match applies it at its next frame.
+  virtual void RosterChanged(bool joined, std::uint32_t id, const std::string& name) = 0;
   // A line the player typed and sent: the match applies the chat commands
   // ("/me", "/setvar"), shows it and, in multiplayer, sends it to the peers.
   // It runs on the game thread, which owns the match state.

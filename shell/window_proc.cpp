@@ -2,6 +2,7 @@
 // thread, the orderly ways out, chat editing, timers and the private
 // messages other threads post or send.
 #include <cstring>
+#include <memory>
 
 #include "platform/window/window.h"
 #include "shell/halvex_app.h"
@@ -159,14 +160,15 @@ void HalvexApp::OnChar(Window& window, unsigned char ch) {
 
 void HalvexApp::OnPlayerJoined(const JoinedPlayer& player) {
   ++remotePlayerCount;
-  if (player.name == settings_.playerName) return;
-  // The record is only valid while the sender waits; copy what we keep.
-  if (combatantCount < 0 || combatantCount >= kMaxCombatants) return;
-  const auto slot = static_cast<std::size_t>(combatantCount);
-  combatantNames[slot] = player.name.substr(0, kPlayerNameMax);
-  playerIds[slot] = player.id;
-  if (combatantHighWater == combatantCount) ++combatantHighWater;
-  flags_.joinPending = 1;
+  // The local player is announced too, and a namesake of ours gets no record.
+  if (player.local || player.name == settings_.playerName) return;
+  hooks_.RosterChanged(true, player.id, player.name);
+}
+
+void HalvexApp::OnPlayerLeft(const JoinedPlayer& player) {
+  --remotePlayerCount;
+  if (player.local) return;
+  hooks_.RosterChanged(false, player.id, player.name);
 }
 
 LResult HalvexApp::WindowProc(Window& window, const Message& m) {
@@ -206,12 +208,17 @@ LResult HalvexApp::WindowProc(Window& window, const Message& m) {
     case kMsgSoundtrackEvent:
       hooks_.HandleSoundtrackEvent();
       return 1;
+    // The network code posts its own copy of the player's record: take it and free it.
     case kMsgPlayerJoined:
-      if (m.lParam) OnPlayerJoined(*reinterpret_cast<const JoinedPlayer*>(m.lParam));
-      return 1;
     case kMsgPlayerLeft:
-      --remotePlayerCount;
-      flags_.leavePending = 1;
+      if (m.lParam) {
+        std::unique_ptr<JoinedPlayer> player(reinterpret_cast<JoinedPlayer*>(m.lParam));
+        if (m.message == kMsgPlayerJoined) {
+          OnPlayerJoined(*player);
+        } else {
+          OnPlayerLeft(*player);
+        }
+      }
       return 1;
     case kMsgReceivedChat:
       // The sender hands over its own copy of the text: take it and free it.

@@ -7,6 +7,7 @@
 #include "sim/combatants.h"
 #include "sim/frags.h"
 #include "sim/player.h"
+#include "sim/roster.h"
 #include "sim/weapons.h"
 
 namespace halvex {
@@ -142,9 +143,7 @@ FrameResult RunFrame(MatchState& state, const InputSnapshot& input, FrameContext
   state.hitSoundsThisFrame = 0;
   state.botFireSoundsThisFrame = 0;
 
-  if (f.joinPending) state.combatantCount = std::min(state.combatantCount + 1, kMaxCombatants);
-  if (f.leavePending) state.combatantCount = std::max(state.combatantCount - 1, 0);
-  f.joinPending = f.leavePending = 0;
+  ApplyRosterChanges(state);
   if (f.multiplayer) ctx.events.SendMovement();
 
   if (ctx.timer(FrameTimer::kApplicationTime) > 0.25f) f.keyCommandArmed = 1;

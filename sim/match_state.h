@@ -187,18 +187,31 @@ struct MatchFlags {
   int keyCommandArmed = 0;
   int chatOpen = 0, chatActive = 0, chatEnterArmed = 0, savedSpectatorMode = 0;
   int lightningFlash = 0;  // light 5 on for this frame
-  int joinPending = 0, leavePending = 0;
   int focusPaused = 0, stateBeforeFocusLoss = 1;  // paused while the window lost the focus
   int frameCount = 0;
   float welcomeBannerTimer = 0.0f;
   int multiplayer = 0;
 };
 
+// A player who joined or left a network match, applied at the next frame.
+struct RosterChange {
+  int join = 0;          // 1 joined, 0 left
+  std::uint32_t id = 0;  // the player's network id
+  TextBuffer<kPlayerNameMax + 1> name{};
+};
+inline constexpr int kRosterQueueSize = 2 * kMaxCombatants;
+
 struct MatchState {
   Settings settings;
   MatchFlags flags;
   int combatantCount = 0;
   std::array<Combatant, kMaxCombatants> combatants{};
+  // Network matches: the id of the player behind each record in use, the
+  // highest count reached, and the joins and leaves waiting for the next frame.
+  std::array<std::uint32_t, kMaxCombatants> playerIds{};
+  int combatantHighWater = 0;
+  std::array<RosterChange, kRosterQueueSize> pendingRoster{};
+  int pendingRosterCount = 0;
   std::array<CorpseSlot, kMaxCombatants> corpses{};
   PlayerState player;
   AreaOptions area;

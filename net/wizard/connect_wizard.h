@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "net/wizard/lobby_link.h"
+#include "net/session/application_id.h"
 #include "platform/peer/peer_session.h"
 
 namespace halvex::net {
@@ -34,10 +35,6 @@ inline constexpr std::uint32_t kWizardLobbyConnect = 0x01000004;
 inline constexpr std::uint32_t kWizardFailed = 0x80004005;  // e.g. no window to show the dialogs in
 
 inline constexpr char kWizardTitle[] = "Varnholt - Halvex";
-// Identifies this game's sessions when searching, hosting and joining:
-// {3C1D9A52-7B40-4E6F-9A21-D8E4B6C05F13}.
-inline constexpr peer::AppId kApplicationId = {0x3C, 0x1D, 0x9A, 0x52, 0x7B, 0x40, 0x4E, 0x6F,
-                                               0x9A, 0x21, 0xD8, 0xE4, 0xB6, 0xC0, 0x5F, 0x13};
 inline constexpr int kWizardMaxPlayers = 32;
 inline constexpr std::size_t kWizardTextMax = 259;  // player, session and provider names
 inline constexpr int kSearchTimerMs = 250;          // games dialog, timer 1

@@ -167,6 +167,9 @@ UINT FvfVertexSize(DWORD fvf);
 // unit test can assert what a drawing routine did. Returns null for a device
 // of another backend.
 std::vector<std::string>* RecordedCalls(Device* device);
+// Stops (or restarts) a recording device's call log: a long headless run
+// would otherwise keep every call it ever made.
+void SetCallRecording(Device* device, bool record);
 
 // Debug switch of the OpenGL backend: send every state to GL before each
 // draw instead of only changed ones, so the state cache can be checked

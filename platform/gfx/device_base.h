@@ -115,6 +115,8 @@ class DeviceBase : public Counted<Device> {
   virtual HRESULT BackendReadFront(std::vector<D3DCOLOR>* pixels, UINT* width, UINT* height) = 0;
 
   std::vector<std::string>* log() { return log_; }
+  // Backends that keep a call log override this to stop or restart it.
+  virtual void SetLogging(bool /*record*/) {}
   const DeviceState& state() const { return state_; }
   SurfaceImpl* currentTarget() const { return target_; }
   SurfaceImpl* currentDepth() const { return depth_; }

@@ -277,6 +277,10 @@ std::vector<std::string>* RecordedCalls(Device* device) {
   return device ? static_cast<DeviceBase*>(device)->log() : nullptr;
 }
 
+void SetCallRecording(Device* device, bool record) {
+  if (device) static_cast<DeviceBase*>(device)->SetLogging(record);
+}
+
 void SetGlStateCacheBypass(Device* device, bool bypass) {
   if (device) static_cast<DeviceBase*>(device)->bypassCache = bypass;
 }

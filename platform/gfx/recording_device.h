@@ -13,6 +13,10 @@ class RecordingDevice final : public DeviceBase {
     log_ = nullptr;
   }
 
+  void SetLogging(bool record) override {
+    log_ = record ? &calls_ : nullptr;
+    if (!record) std::vector<std::string>().swap(calls_);
+  }
   HRESULT BackendReadBack(std::vector<D3DCOLOR>* pixels, UINT* width, UINT* height) override;
   HRESULT BackendReadFront(std::vector<D3DCOLOR>* pixels, UINT* width, UINT* height) override;
 

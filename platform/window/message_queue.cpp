@@ -35,14 +35,15 @@ void MessageQueue::BindToCurrentThread() {
   owner_ = std::this_thread::get_id();
 }
 
-void MessageQueue::Post(std::uint32_t message, WParam wParam, LParam lParam) {
+bool MessageQueue::Post(std::uint32_t message, WParam wParam, LParam lParam) {
   {
     std::lock_guard lock(mutex_);
-    if (shutDown_) return;
+    if (shutDown_) return false;
     queue_.push_back({{message, wParam, lParam}});
   }
   arrived_.notify_all();
   Wake();
+  return true;
 }
 
 LResult MessageQueue::Send(std::uint32_t message, WParam wParam, LParam lParam) {

@@ -22,7 +22,8 @@ class MessageQueue {
   // Marks the calling thread as the one that handles messages.
   void BindToCurrentThread();
 
-  void Post(std::uint32_t message, WParam wParam = 0, LParam lParam = 0);
+  // False when the queue has shut down and the message was dropped.
+  bool Post(std::uint32_t message, WParam wParam = 0, LParam lParam = 0);
   // Handles the message on the window thread and returns its result. From
   // the window thread itself it calls the handler directly, like Windows.
   LResult Send(std::uint32_t message, WParam wParam, LParam lParam);

@@ -129,6 +129,10 @@ Window::~Window() { Destroy(); }
 bool Window::Create(const WindowOptions& options) {
   queue_.BindToCurrentThread();
   headless_ = options.headless;
+  {
+    std::lock_guard lock(statusMutex_);
+    title_ = options.title;
+  }
   if (headless_) return true;
   if (!InitVideoForPlayer()) return false;
   sdlVideo_ = true;
@@ -225,6 +229,23 @@ std::string Window::statusText() const {
   return statusText_;
 }
 
+namespace {
+constexpr std::uint32_t kApplyTitle = WM_APP - 2;  // internal: the title changed
+}
+
+void Window::SetTitle(const std::string& title) {
+  {
+    std::lock_guard lock(statusMutex_);
+    title_ = title;
+  }
+  queue_.Post(kApplyTitle);
+}
+
+std::string Window::title() const {
+  std::lock_guard lock(statusMutex_);
+  return title_;
+}
+
 void Window::FireDueTimers() {
   const std::uint64_t now = NowMs();
   std::vector<WParam> due;
@@ -268,6 +289,10 @@ int Window::RunMessageLoop(const Procedure& procedure) {
   queue_.BindToCurrentThread();
   MessageQueue::Handler handler = [&](const Message& m) -> LResult {
     if (m.message == WM_APP - 1) return 0;  // internal wake-up
+    if (m.message == kApplyTitle) {
+      if (window_) SDL_SetWindowTitle(window_, title().c_str());
+      return 0;
+    }
     return procedure(*this, m);
   };
   for (;;) {
@@ -277,7 +302,7 @@ int Window::RunMessageLoop(const Procedure& procedure) {
     // second close, asks for the quickest way out.
     for (int n = TakeTerminationRequests(); n > 0; --n) queue_.Post(WM_ENDSESSION, 1);
     if (!queue_.Dispatch(handler)) break;
-    if (window_) {
+    if (window_ && !eventsPaused_) {
       PumpSdlEvents(handler);
     } else {
       queue_.Wait(MillisecondsToNextTimer());

@@ -67,10 +67,17 @@ class Window {
   // Called on the window thread after every pump of the SDL events, for work
   // SDL wants done on the thread that owns the window.
   void SetPumpHook(std::function<void()> hook) { pumpHook_ = std::move(hook); }
+  // While paused the window thread leaves SDL's event queue alone and only
+  // handles its messages and timers: another thread runs a modal window of
+  // its own (the connect wizard) and takes the events. Thread-safe.
+  void PauseEventPump(bool paused) {
+    eventsPaused_ = paused;
+    queue_.Post(WM_APP - 1);
+  }
 
-  // Thread-safe.
-  void Post(std::uint32_t message, WParam wParam = 0, LParam lParam = 0) {
-    queue_.Post(message, wParam, lParam);
+  // Thread-safe. False when the window has stopped taking messages.
+  bool Post(std::uint32_t message, WParam wParam = 0, LParam lParam = 0) {
+    return queue_.Post(message, wParam, lParam);
   }
   LResult Send(std::uint32_t message, WParam wParam = 0, LParam lParam = 0) {
     return queue_.Send(message, wParam, lParam);
@@ -87,6 +94,9 @@ class Window {
   // it. Thread-safe.
   void SetStatusText(const std::string& text);
   std::string statusText() const;
+  // The title bar's text; applied on the window thread. Thread-safe.
+  void SetTitle(const std::string& title);
+  std::string title() const;
 
  private:
   void PumpSdlEvents(const MessageQueue::Handler& handler);
@@ -100,6 +110,7 @@ class Window {
   MessageQueue queue_;
   EventObserver observer_;
   std::function<void()> pumpHook_;
+  std::atomic<bool> eventsPaused_{false};
 
   struct Timer {
     int periodMs;
@@ -110,6 +121,7 @@ class Window {
 
   mutable std::mutex statusMutex_;
   std::string statusText_;
+  std::string title_;
 };
 
 // Starts SDL's video and events for a window a player has to see (the game

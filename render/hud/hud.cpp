@@ -173,6 +173,16 @@ void DrawMessageLines(const HudInputs& in, MatchState& s) {
     Text(font, 10, static_cast<float>(135 - 15 * i), kWhite, lines[i].data());
 }
 
+// What the receiving side did last, green at the top right.
+void DrawNetworkStatus(const HudInputs& in) {
+  std::string text = in.netStatus;
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+  if (text.empty()) return;
+  BitmapFont* font = in.fonts.messageFont;
+  UseFont(in, font);
+  Text(font, in.width - 10 - Width(font, text.c_str()), 45, kGreen, text.c_str());
+}
+
 void DrawScoreboard(const HudInputs& in, const MatchState& s) {
   const GameFonts& f = in.fonts;
   const float c = in.width / 2.0f;
@@ -184,18 +194,33 @@ void DrawScoreboard(const HudInputs& in, const MatchState& s) {
     Centred(f.bannerFont, in, 0, kWhite, line);
   }
   UseFont(in, f.messageFont);
-  auto row = [&](float y, D3DCOLOR colour, const char* score, const char* name, const char* power) {
+  auto row = [&](float y, D3DCOLOR colour, const char* score, const char* ping, const char* time,
+                 const char* name, const char* power) {
     Text(f.messageFont, c - 150, y, colour, score);
-    Text(f.messageFont, c - 90, y, colour, "0");
-    Text(f.messageFont, c - 30, y, colour, clock.c_str());
+    Text(f.messageFont, c - 90, y, colour, ping);
+    Text(f.messageFont, c - 30, y, colour, time);
     Text(f.messageFont, c + 90, y, colour, name);
     Text(f.messageFont, c + 30, y, colour, power);
   };
-  row(60, kGreen, s.player.fragsText.data(), s.settings.playerName.c_str(), s.player.powerText.data());
+  row(60, kGreen, s.player.fragsText.data(), "0", clock.c_str(), s.settings.playerName.c_str(),
+      s.player.powerText.data());
   std::vector<int> order = ScoreboardOrder(s);
   for (std::size_t k = 0; k < order.size(); ++k) {
-    const Combatant& cb = s.combatants[order[k]];
-    row(80.0f + 20.0f * static_cast<float>(k), kWhite, cb.fragsText.data(), cb.name.data(), cb.powerText.data());
+    const int i = order[k];
+    const Combatant& cb = s.combatants[i];
+    // A remote player's ping, and the time he has been in the session by his own count.
+    const std::string ping = in.network ? std::to_string(in.pingMs[i]) : "0";
+    const std::string time =
+        in.network ? MatchClockText(static_cast<std::uint32_t>(std::max(cb.playTime, 0))) : clock;
+    row(80.0f + 20.0f * static_cast<float>(k), kWhite, cb.fragsText.data(), ping.c_str(), time.c_str(),
+        cb.name.data(), cb.powerText.data());
+  }
+  if (in.network) {
+    char players[32];
+    std::snprintf(players, sizeof players, "Players: %d", in.players);
+    Text(f.messageFont, in.width - 10 - Width(f.messageFont, in.sessionName.c_str()), 45, kGreen,
+         in.sessionName.c_str());
+    Text(f.messageFont, in.width - 10 - Width(f.messageFont, players), 60, kGreen, players);
   }
   UseFont(in, f.titleFont);
   const char* heads[5] = {"Score", "Ping", "Time", "Name", "Power"};
@@ -277,6 +302,7 @@ void DrawHud(const HudInputs& in, MatchState& s, FrameRateCounter& counter) {
   if (!s.flags.spectatorMode) Text(f.bannerFont, W / 2, H / 2 - 5, kWhite, "+");
   if (!in.tabHeld && s.flags.gameState < 10) {
     if (s.messages.displayTimer > 0.0f || s.flags.chatActive || in.shiftHeld) DrawMessageLines(in, s);
+    if (in.network) DrawNetworkStatus(in);
   } else {
     DrawScoreboard(in, s);
   }

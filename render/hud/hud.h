@@ -56,6 +56,13 @@ struct HudInputs {
   bool f1Held = false, tabHeld = false, shiftHeld = false, backspaceHeld = false;
   bool meshScanReadout = false;
   int meshScanMin = 0, meshScanMax = 0, meshScanInc = 0;  // the mesh scan's last counts
+  // A network game: the session's name and players, what the receiving side
+  // did last, and half the round trip to the player behind each record.
+  bool network = false;
+  std::string sessionName;
+  int players = 0;
+  std::string netStatus;
+  std::array<int, kMaxCombatants> pingMs{};
 };
 
 // Draws the whole HUD. May clear the message list (Left Shift + Backspace).

@@ -12,6 +12,8 @@ struct RecordingHooks : ShellHooks {
   std::vector<std::string> calls;
   std::vector<std::string> pushedLines;
   std::vector<std::string> submitted;
+  std::vector<std::string> roster;  // "join 42 Rook", "leave 42 Rook"
+
   bool soundEnabled = false;
 
   int Count(const std::string& name) const {
@@ -33,6 +35,9 @@ struct RecordingHooks : ShellHooks {
   }
   void CloseSession() override { calls.push_back("CloseSession"); }
   void SendStatusMessage() override { calls.push_back("SendStatusMessage"); }
+  void RosterChanged(bool joined, std::uint32_t id, const std::string& name) override {
+    roster.push_back((joined ? "join " : "leave ") + std::to_string(id) + " " + name);
+  }
   void SubmitChatLine(const std::string& typed) override { submitted.push_back(typed); }
   void SetSoundEnabled(bool enabled) override { soundEnabled = enabled; }
   void PushMessageLine(const std::string& line) override { pushedLines.push_back(line); }

@@ -210,43 +210,33 @@ TEST_F(WindowProcTest, EscapeCancelsAndFullLinePlaysTheSound) {
   EXPECT_TRUE(hooks_.submitted.empty());
 }
 
-TEST_F(WindowProcTest, PlayerJoinedSentSynchronouslyFromAnotherThread) {
+TEST_F(WindowProcTest, PlayersJoiningAndLeavingFromTheNetworkThreadReachTheMatch) {
   settings_.playerName = "Me";
-  app_.combatantCount = 3;
-  app_.combatantHighWater = 3;
-  std::atomic<platform::LResult> result{-1};
+  settings_.multiplayer = true;
   std::thread network([&] {
-    JoinedPlayer twin{7, "Me"};
-    window_.Send(kMsgPlayerJoined, 0, reinterpret_cast<platform::LParam>(&twin));
-    JoinedPlayer other{42, "Rook"};
-    // Sent, not posted: the record is read before Send returns.
-    result = window_.Send(kMsgPlayerJoined, 0, reinterpret_cast<platform::LParam>(&other));
-    other.name = "changed after the send";
+    // Each notice carries its own copy of the record, which the window thread frees.
+    window_.Post(kMsgPlayerJoined, 0, reinterpret_cast<platform::LParam>(new JoinedPlayer{7, "Me Myself", true}));
+    window_.Post(kMsgPlayerJoined, 0, reinterpret_cast<platform::LParam>(new JoinedPlayer{8, "Me"}));
+    window_.Post(kMsgPlayerJoined, 0, reinterpret_cast<platform::LParam>(new JoinedPlayer{42, "Rook"}));
+    window_.Post(kMsgPlayerJoined, 0, reinterpret_cast<platform::LParam>(new JoinedPlayer{43, "Kestrel"}));
+    window_.Post(kMsgPlayerLeft, 0, reinterpret_cast<platform::LParam>(new JoinedPlayer{42, "Rook"}));
     window_.Post(platform::WM_QUIT, 0);
   });
   window_.RunMessageLoop(
       [this](platform::Window& w, const Message& m) { return app_.WindowProc(w, m); });
   network.join();
-  EXPECT_EQ(result, 1);
-  EXPECT_EQ(app_.remotePlayerCount, 2);
-  EXPECT_EQ(app_.combatantNames[3], "Rook");
-  EXPECT_EQ(app_.playerIds[3], 42);
-  EXPECT_EQ(app_.combatantHighWater, 4);
-  EXPECT_EQ(flags_.joinPending, 1);
-  EXPECT_TRUE(app_.combatantNames[4].empty()) << "a namesake of the local player gets no slot";
+  EXPECT_EQ(app_.remotePlayerCount, 3) << "every player counts, the local one included";
+  const std::vector<std::string> expected = {"join 42 Rook", "join 43 Kestrel", "leave 42 Rook"};
+  EXPECT_EQ(hooks_.roster, expected) << "the local player and a namesake of ours get no record";
 }
 
-TEST_F(WindowProcTest, TimersAndLeaveAndReceivedChat) {
+TEST_F(WindowProcTest, TimersAndReceivedChat) {
   settings_.multiplayer = true;
   Send(platform::WM_TIMER, kTimerStatus);
   EXPECT_EQ(hooks_.Count("SendStatusMessage"), 1);
   app_.chat().chatTyping = true;
   Send(platform::WM_TIMER, kTimerChatTyping);
   EXPECT_FALSE(app_.chat().chatTyping);
-  app_.remotePlayerCount = 2;
-  Send(kMsgPlayerLeft);
-  EXPECT_EQ(app_.remotePlayerCount, 1);
-  EXPECT_EQ(flags_.leavePending, 1);
   Send(kMsgReceivedChat, 0, reinterpret_cast<platform::LParam>(new std::string("Rook: hi")));
   ASSERT_EQ(hooks_.pushedLines.size(), 1u);
   EXPECT_EQ(hooks_.pushedLines[0], "Rook: hi");

@@ -181,6 +181,17 @@ TEST(Script, ParsesEventsAndRejectsBadLines) {
   EXPECT_EQ(error, "line 2: frame number expected");
   EXPECT_FALSE(bad.Parse("1 button 7 1\n", &error));
   EXPECT_FALSE(bad.Parse("1 mouse 1\n", &error));
+  EXPECT_FALSE(bad.Parse("1 say   \n", &error)) << "an empty line is nothing to say";
+  EXPECT_FALSE(bad.Parse("1 say " + std::string(kMaxScriptSayChars + 1, 'x') + "\n", &error));
+
+  InputScript chat;
+  ASSERT_TRUE(chat.Parse("4 say  /me waves to   all \n2 say hi\n", &error)) << error;
+  std::vector<std::string> said;
+  chat.Next(1, &said);
+  EXPECT_TRUE(said.empty());
+  chat.Next(4, &said);
+  const std::vector<std::string> expected = {"hi", "/me waves to   all"};
+  EXPECT_EQ(said, expected) << "lines come in frame order, inner blanks kept";
 }
 
 }  // namespace

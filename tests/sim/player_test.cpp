@@ -1,4 +1,5 @@
 #include "sim/player.h"
+#include "sim/roster.h"
 
 #include <gtest/gtest.h>
 
@@ -167,19 +168,46 @@ TEST_F(Remote, GlidesTowardNetTargetInEqualSteps) {
   EXPECT_EQ(c.glideStep, 4.0f);
 }
 
-TEST_F(Remote, RosterChangesApplyAtTheNextFrame) {
+TEST_F(Remote, RosterChangesApplyAtTheNextFrameAndALeaverTakesOnlyItsOwnRecord) {
   Settings settings;
-  settings.botCount = 3;
+  settings.multiplayer = true;
   HeadlessMatch match(settings, 2);
+  MatchState& s = match.State();
   InputSnapshot none;
-  match.State().flags.joinPending = 1;
+  ASSERT_EQ(s.combatantCount, 0);
+  ASSERT_TRUE(QueueRosterChange(s, true, 11, "Ada"));
+  ASSERT_TRUE(QueueRosterChange(s, true, 12, "Brann"));
+  ASSERT_TRUE(QueueRosterChange(s, true, 13, "Cora"));
+  EXPECT_EQ(s.combatantCount, 0) << "applied only when the next frame starts";
   match.Step(16, none);
-  EXPECT_EQ(match.State().combatantCount, 4);
-  match.State().flags.leavePending = 1;
-  match.State().flags.joinPending = 1;  // one of each cancels out
+  ASSERT_EQ(s.combatantCount, 3);
+  EXPECT_STREQ(s.combatants[1].name.data(), "Brann");
+  EXPECT_EQ(s.playerIds[2], 13u);
+  s.combatants[2].frags = 5;
+
+  // Brann leaves: Ada and Cora stay, each with her own record and score.
+  ASSERT_TRUE(QueueRosterChange(s, false, 12, "Brann"));
+  ASSERT_TRUE(QueueRosterChange(s, false, 99, "never joined"));
   match.Step(16, none);
-  EXPECT_EQ(match.State().combatantCount, 4);
-  EXPECT_EQ(match.State().flags.joinPending, 0);
+  ASSERT_EQ(s.combatantCount, 2);
+  EXPECT_STREQ(s.combatants[0].name.data(), "Ada");
+  EXPECT_STREQ(s.combatants[1].name.data(), "Cora");
+  EXPECT_EQ(s.combatants[1].frags, 5);
+  EXPECT_EQ(s.playerIds[1], 13u);
+  EXPECT_EQ(s.combatantHighWater, 3);
+
+  // A newcomer gets the freed record fresh, not the leaver's score.
+  s.combatants[2].frags = 9;
+  ASSERT_TRUE(QueueRosterChange(s, true, 14, "A name far longer than a record holds"));
+  match.Step(16, none);
+  ASSERT_EQ(s.combatantCount, 3);
+  EXPECT_EQ(s.combatants[2].frags, 0);
+  EXPECT_EQ(std::string(s.combatants[2].name.data()).size(), static_cast<std::size_t>(kPlayerNameMax));
+
+  for (int i = 0; i < kRosterQueueSize; ++i) EXPECT_TRUE(QueueRosterChange(s, true, 100 + i, "x"));
+  EXPECT_FALSE(QueueRosterChange(s, true, 999, "x")) << "a full queue refuses instead of overrunning";
+  match.Step(16, none);
+  EXPECT_EQ(s.combatantCount, kMaxCombatants) << "no more records than the table holds";
 }
 
 }  // namespace

@@ -96,6 +96,15 @@ bool InputScript::Parse(std::string_view text, std::string* error) {
       e.dx = static_cast<std::int32_t>(d[0]);
       e.dy = static_cast<std::int32_t>(d[1]);
       e.dz = static_cast<std::int32_t>(d[2]);
+    } else if (verb == "say") {
+      // The rest of the line, as typed into chat and sent with Return.
+      const std::size_t at = line.find("say");
+      std::string said = line.substr(at + 3);
+      said.erase(0, said.find_first_not_of(" \t"));
+      while (!said.empty() && (said.back() == ' ' || said.back() == '\t' || said.back() == '\r')) said.pop_back();
+      if (said.empty() || said.size() > kMaxScriptSayChars) return fail("say <text of 1..120 characters> expected");
+      e.kind = ScriptEvent::Kind::kSay;
+      e.text = said;
     } else {
       return fail("unknown event " + verb);
     }
@@ -106,7 +115,7 @@ bool InputScript::Parse(std::string_view text, std::string* error) {
   return true;
 }
 
-InputSnapshot InputScript::Next(std::uint64_t frame) {
+InputSnapshot InputScript::Next(std::uint64_t frame, std::vector<std::string>* said) {
   held_.lX = held_.lY = held_.lZ = 0;
   while (cursor_ < events_.size() && events_[cursor_].frame <= frame) {
     const ScriptEvent& e = events_[cursor_++];
@@ -118,6 +127,9 @@ InputSnapshot InputScript::Next(std::uint64_t frame) {
         held_.lX += e.dx;
         held_.lY += e.dy;
         held_.lZ += e.dz;
+        break;
+      case ScriptEvent::Kind::kSay:
+        if (said) said->push_back(e.text);
         break;
     }
   }
