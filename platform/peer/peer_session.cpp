@@ -736,7 +736,12 @@ void SessionImpl::OnReceive(ENetPeer* peer, const ENetPacket* packet) {
     return;
   }
   Conn& c = *it->second;
-  if (!c.bucket.Take(Clock::now())) {
+  // Over its rate a peer's unreliable messages are dropped. Reliable ones
+  // cannot be without breaking their order; the transport's window already
+  // paces them (they need acknowledging) and its dispatch takes peers in
+  // turn, so a flood of them only slows its own sender.
+  bool reliable = (packet->flags & ENET_PACKET_FLAG_RELIABLE) != 0;
+  if (!c.bucket.Take(Clock::now()) && !reliable) {
     CountDropped();
     return;
   }

@@ -198,8 +198,9 @@ class Node {
   std::vector<HostReply>& repliesLocked() { return replies_; }
 
  private:
-  std::mutex m_;
-  std::condition_variable cv_;
+  // Recursive: a predicate (run under the lock) may use the accessors.
+  std::recursive_mutex m_;
+  std::condition_variable_any cv_;
   std::map<PlayerId, int> created_;
   std::map<PlayerId, std::string> names_;
   std::map<PlayerId, int> destroyed_;

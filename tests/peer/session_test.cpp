@@ -44,8 +44,15 @@ void ExpectFullMesh(const std::vector<Node*>& nodes) {
   const int others = static_cast<int>(nodes.size()) - 1;
   for (Node* n : nodes) {
     PlayerId self = n->session->LocalId();
-    ASSERT_TRUE(n->WaitUntil([&] { return static_cast<int>(n->createdLocked().size()) == others; }))
-        << "player " << self << " saw " << n->createdLocked().size() << " of " << others;
+    // Players who left before (destroyed) are not part of it.
+    auto present = [&] {
+      int count = 0;
+      for (auto& [id, times] : n->createdLocked())
+        if (n->destroyedLocked().count(id) == 0) ++count;
+      return count;
+    };
+    ASSERT_TRUE(n->WaitUntil([&] { return present() == others; }))
+        << "player " << self << " sees " << n->With(present) << " of " << others;
     for (PlayerId id : ids) EXPECT_EQ(n->CreatedCount(id), id == self ? 0 : 1) << "at " << self << " of " << id;
     EXPECT_EQ(n->localCreated(), 1);
     EXPECT_EQ(n->session->PlayerCount(), static_cast<int>(nodes.size()));
@@ -104,7 +111,8 @@ void ExpectEveryMessageOnceInOrder(const std::vector<Node*>& nodes, int count, c
       }
     }
     for (Node* other : nodes) {
-      if (other != n) EXPECT_EQ(next[other->session->LocalId()], count) << "at " << self;
+      if (other == n) continue;
+      EXPECT_EQ(next[other->session->LocalId()], count) << "at " << self;
     }
   }
 }
