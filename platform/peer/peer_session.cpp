@@ -499,6 +499,8 @@ void SessionImpl::Leave() {
       }
       result = enet_host_check_events(host_, &event);
     }
+    // Connections still being made are dropped at once, without an event.
+    std::erase_if(conns_, [](const auto& entry) { return entry.first->state == ENET_PEER_STATE_DISCONNECTED; });
   }
   for (auto& [peer, c] : conns_) enet_peer_disconnect_now(peer, 0);
   conns_.clear();
@@ -581,10 +583,6 @@ void SessionImpl::CheckJoinComplete() {
   joining_ = false;
   inSession_ = true;
   hosting_ = false;
-  {
-    std::lock_guard lock(mutex_);
-    pub_.joinState = JoinState::kJoined;
-  }
   Publish();
   std::vector<std::pair<PlayerId, std::string>> others;
   for (auto& [id, c] : players_) others.emplace_back(id, c->name);
@@ -593,6 +591,11 @@ void SessionImpl::CheckJoinComplete() {
     for (auto& [id, name] : others) cb_.playerCreated(id, name, false);
   }
   hadRemote_ = !others.empty();
+  {
+    // Only now: whoever sees kJoined has had every player announced.
+    std::lock_guard lock(mutex_);
+    pub_.joinState = JoinState::kJoined;
+  }
   // Game messages that came while we were still meeting everyone.
   std::vector<Held> held;
   held.swap(held_);

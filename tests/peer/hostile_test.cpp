@@ -21,8 +21,6 @@ using testing::TestApp;
 using Clock = std::chrono::steady_clock;
 using Bytes = std::vector<std::uint8_t>;
 
-constexpr SendOptions kGuaranteed{true, false, 0};
-
 ENetAddress Loopback(std::uint16_t port) {
   ENetAddress a{};
   enet_address_set_host_ip(&a, "127.0.0.1");
@@ -322,6 +320,25 @@ TEST(PeerHostile, GarbageDatagramsLeaveTheSessionStanding) {
   pair.ExpectTalking("after garbage");
   EXPECT_EQ(host.created().size(), 1u);
   EXPECT_TRUE(host.With([&] { return host.destroyedLocked().empty(); }));
+}
+
+TEST(PeerHostile, APeerThatVanishesWithoutAWordTimesOut) {
+  Pair pair;
+  Node& host = pair.host;
+  auto rogue = std::make_unique<Rogue>();
+  ASSERT_TRUE(rogue->Connect(pair.port));
+  rogue->Send(wire::Write(JoinAs("ghost", TestApp())));
+  rogue->Flush();
+  ASSERT_TRUE(rogue->PumpUntil([&] { return host.CreatedCount(3) == 1; }));
+  // Its transport goes away without a goodbye, as a crashed game's would.
+  auto vanished = Clock::now();
+  rogue.reset();
+  ASSERT_TRUE(host.WaitUntil([&] { return host.destroyedLocked().count(3) != 0; }));
+  std::printf("a vanished peer was dropped after %.1f s\n",
+              std::chrono::duration<double>(Clock::now() - vanished).count());
+  EXPECT_EQ(host.session->PlayerCount(), 2);
+  EXPECT_EQ(host.terminated(), 0);
+  pair.ExpectTalking("after the ghost");
 }
 
 TEST(PeerHostile, AForgedHostCannotMisleadAJoiner) {

@@ -149,6 +149,14 @@ TEST(PeerSessionQuery, HostAnswersWithItsSessionAndRoundTrip) {
   EXPECT_EQ(host.session->LocalPort(), port);
   EXPECT_TRUE(host.session->IsHost());
   EXPECT_EQ(host.localCreated(), 1);
+  {
+    Node rival;
+    std::string error;
+    EXPECT_FALSE(rival.session->Host("rival", info, port, &error)) << "the port is taken";
+    EXPECT_FALSE(error.empty());
+    EXPECT_FALSE(rival.session->InSession());
+    EXPECT_EQ(rival.localCreated(), 0);
+  }
 
   Node asker;
   std::string error;
