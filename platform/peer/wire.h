@@ -46,7 +46,10 @@ struct Message {
   AppId appId{};              // Join, Welcome, Intro
   PlayerId id = 0;            // Welcome: the joiner's; Intro, IntroAck: the sender's; Admitted: the one given out
   PlayerId hostId = 0;        // Welcome
-  std::uint16_t listenPort = 0;  // Join, Intro
+  // Join, Intro: the sender's own port. Welcomes list members at the
+  // address the host sees instead, which is what works through address
+  // translation; this one is for diagnostics.
+  std::uint16_t listenPort = 0;
   std::string name;           // Join, Intro, IntroAck: the sender's; Welcome: the host's
   SessionInfo session;        // Welcome (all but players); Intro: instance only
   std::vector<Member> members;  // Welcome: everyone but the host and the joiner

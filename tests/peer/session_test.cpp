@@ -345,6 +345,26 @@ TEST(PeerSessionLeave, TheOldestRemainingPlayerTakesOverAsHost) {
   ExpectEveryMessageOnceInOrder(Raw(rest), 20, "h");
 }
 
+TEST(PeerSessionLeave, WithoutMigrationTheHostTakesTheSessionWithIt) {
+  std::uint16_t port = 0;
+  SessionInfo info;
+  info.migrateHost = false;
+  auto nodes = MakeSession(2, &port, info);
+  ExpectFullMesh(Raw(nodes));
+  EXPECT_FALSE(nodes[2]->session->Session().migrateHost);
+
+  nodes[0]->session->Close();
+  for (int i = 1; i < 3; ++i) {
+    Node& n = *nodes[i];
+    ASSERT_TRUE(n.WaitUntil([&] { return n.terminated() == 1; }));
+    EXPECT_EQ(n.DestroyedCount(1), 1);
+    EXPECT_EQ(n.DestroyedCount(i == 1 ? 3 : 2), 1) << "the other guest goes too";
+    EXPECT_EQ(n.becameHost(), 0);
+    EXPECT_FALSE(n.session->IsHost());
+    EXPECT_EQ(n.session->PlayerCount(), 1);
+  }
+}
+
 TEST(PeerSessionAdmission, TheThirtyThirdPlayerIsRefused) {
   Node host;
   std::uint16_t port = host.HostSession("host");
