@@ -53,6 +53,7 @@ const char* CommandLineHelp() {
          "  --headless            no window, no sound device\n"
          "  --timedemo            play the scripted run as fast as possible, print frame times\n"
          "  --trace               print the match's mode changes and the player's position\n"
+         "  --multiplayer         a multiplayer game, found or created in the connect wizard\n"
          "  --host SESSION        host a multiplayer game of this name (no connect wizard)\n"
          "  --join ADDRESS[:PORT] join the multiplayer game hosted there\n"
          "  --port N              the port a hosted game listens on (default 28960)\n"
@@ -87,6 +88,8 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args
       cl.headless = true;
     } else if (a == "--timedemo") {
       cl.timedemo = true;
+    } else if (a == "--multiplayer") {
+      cl.wizard = true;
     } else if (a == "--trace") {
       cl.trace = true;
     } else if (a == "--help" || a == "-h") {
@@ -190,8 +193,8 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args
       return std::nullopt;
     }
   }
-  if (cl.hostSession && cl.joinAddress) {
-    error = "--host and --join exclude each other";
+  if ((cl.hostSession ? 1 : 0) + (cl.joinAddress ? 1 : 0) + (cl.wizard ? 1 : 0) > 1) {
+    error = "--multiplayer, --host and --join exclude each other";
     return std::nullopt;
   }
   return cl;

@@ -33,7 +33,8 @@ struct CommandLine {
   std::optional<std::string> joinAddress;
   std::optional<int> joinPort;  // from ADDRESS:PORT
   std::optional<int> port;      // the host's port (--port)
-  bool multiplayer() const { return hostSession.has_value() || joinAddress.has_value(); }
+  bool wizard = false;          // --multiplayer: through the connect wizard
+  bool multiplayer() const { return wizard || hostSession.has_value() || joinAddress.has_value(); }
   bool headless = false;
   bool timedemo = false;
   bool trace = false;  // mode changes and positions on stdout, for tests and bug reports

@@ -14,6 +14,7 @@
 #include <sstream>
 #include <thread>
 
+#include "net/wizard/wizard_window.h"
 #include "tests/window_e2e/game_process.h"
 #include "tests/window_e2e/x_session.h"
 
@@ -272,6 +273,47 @@ TEST_F(WindowE2E, InterruptWhileLoadingEndsTheGame) {
   StartGame();
   game_.Signal(SIGINT);
   ExpectCleanExit(120000);
+}
+
+TEST_F(WindowE2E, TheConnectWizardCreatesAGameThatAnotherPlayerJoins) {
+  namespace layout = net::wizard_layout;
+  const std::string port = std::to_string(30000 + (::getpid() * 11) % 20000);
+  const std::vector<std::string> args = {
+      "--skip-launcher", "--windowed", "--resolution", "640x480", "--multiplayer", "--port", port,
+      "--name", "Wizard", "--trace", "--config-dir", (work_ / "cfg").string(), "--content", content_.string()};
+  ASSERT_TRUE(game_.Start(BinaryDir() / "bin" / "halvex", args, x_.display(), work_));
+  // The connection types first; OK takes the standard one.
+  const unsigned long wizard = x_.FindWindow(game_.pid(), "Varnholt - Halvex - Multiplayer Connect - ", kLoadMs, true);
+  ASSERT_NE(wizard, 0u) << "no connect wizard";
+  x_.Focus(wizard);
+  x_.Click(wizard, layout::kOkLeft + layout::kButtonWidth / 2, layout::kButtonTop + layout::kButtonHeight / 2);
+  ASSERT_NE(x_.FindWindow(game_.pid(), "Varnholt - Halvex - Multiplayer Games - ", kStepMs, true), 0u)
+      << "OK did not lead to the games: " << x_.Title(wizard);
+  // Create, and OK in its box with the description it offers.
+  x_.Click(wizard, layout::kCreateLeft + layout::kButtonWidth / 2, layout::kButtonTop + layout::kButtonHeight / 2);
+  std::this_thread::sleep_for(500ms);
+  x_.Click(wizard, layout::kBoxOkLeft + layout::kButtonWidth / 2, layout::kBoxButtonTop + layout::kButtonHeight / 2);
+  ASSERT_TRUE(game_.WaitForLine("multiplayer: hosting \"Wizard's Game\" as Wizard", kStepMs));
+  window_ = x_.FindWindow(game_.pid(), "Varnholt - Halvex (Host)", kLoadMs);
+  ASSERT_NE(window_, 0u) << "the host's window is titled as the host's";
+  x_.Focus(window_);
+  ASSERT_TRUE(game_.WaitForLine("trace: match running", kLoadMs)) << "no intro in a network game";
+
+  // Another player joins from the command line and is seen in the match.
+  fs::create_directories(work_ / "visitor" / "cfg");
+  GameProcess visitor;
+  ASSERT_TRUE(visitor.Start(BinaryDir() / "bin" / "halvex",
+                            {"--headless", "--join", "127.0.0.1:" + port, "--name", "Visitor", "--seconds", "10",
+                             "--max-fps", "30", "--trace", "--config-dir", (work_ / "visitor" / "cfg").string(),
+                             "--content", content_.string()},
+                            "", work_ / "visitor"));
+  EXPECT_TRUE(game_.WaitForLine("trace: joined Visitor", kLoadMs)) << visitor.Output() << visitor.Errors();
+  EXPECT_TRUE(visitor.WaitForLine("trace: joined Wizard", kLoadMs)) << visitor.Output() << visitor.Errors();
+  EXPECT_TRUE(game_.WaitForLine("trace: left Visitor", 120000));
+  EXPECT_EQ(visitor.WaitExit(60000), 0);
+
+  x_.Close(window_);
+  ExpectCleanExit(60000);
 }
 
 }  // namespace

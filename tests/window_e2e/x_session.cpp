@@ -85,7 +85,7 @@ bool XSession::Start() {
 
 void XSession::Sync() { XSync(dpy_, False); }
 
-unsigned long XSession::FindWindow(pid_t pid, const std::string& title, int timeoutMs) {
+unsigned long XSession::FindWindow(pid_t pid, const std::string& title, int timeoutMs, bool prefix) {
   const Atom pidAtom = XInternAtom(dpy_, "_NET_WM_PID", False);
   const auto until = steady_clock::now() + milliseconds(timeoutMs);
   while (steady_clock::now() < until) {
@@ -107,7 +107,8 @@ unsigned long XSession::FindWindow(pid_t pid, const std::string& title, int time
         if (data) XFree(data);
         char* name = nullptr;
         XWindowAttributes attributes{};
-        if (ours && XFetchName(dpy_, children[i], &name) && name && title == name &&
+        if (ours && XFetchName(dpy_, children[i], &name) && name &&
+            (prefix ? std::string(name).rfind(title, 0) == 0 : title == name) &&
             XGetWindowAttributes(dpy_, children[i], &attributes) && attributes.map_state == IsViewable) {
           found = children[i];
         }
@@ -119,6 +120,25 @@ unsigned long XSession::FindWindow(pid_t pid, const std::string& title, int time
     SleepMs(100);
   }
   return 0;
+}
+
+std::string XSession::Title(unsigned long window) {
+  char* name = nullptr;
+  std::string title;
+  if (XFetchName(dpy_, window, &name) && name) title = name;
+  if (name) XFree(name);
+  return title;
+}
+
+void XSession::Click(unsigned long window, int x, int y) {
+  XWarpPointer(dpy_, None, window, 0, 0, 0, 0, x, y);
+  Sync();
+  SleepMs(150);  // the motion first, so the dialog sees the pointer over the button
+  XTestFakeButtonEvent(dpy_, 1, True, CurrentTime);
+  Sync();
+  SleepMs(120);
+  XTestFakeButtonEvent(dpy_, 1, False, CurrentTime);
+  Sync();
 }
 
 bool XSession::WindowExists(unsigned long window) {

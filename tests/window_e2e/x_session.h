@@ -25,9 +25,11 @@ class XSession {
   const std::string& display() const { return display_; }
   const std::string& error() const { return error_; }
 
-  // The viewable top-level window of process pid with this title, or 0
-  // once timeoutMs have passed without one.
-  unsigned long FindWindow(pid_t pid, const std::string& title, int timeoutMs);
+  // The viewable top-level window of process pid with this title (or, with
+  // prefix, a title that starts with it), or 0 once timeoutMs have passed
+  // without one.
+  unsigned long FindWindow(pid_t pid, const std::string& title, int timeoutMs, bool prefix = false);
+  std::string Title(unsigned long window);
   bool WindowExists(unsigned long window);
 
   // Gives the window the keyboard focus, as clicking on it would.
@@ -40,6 +42,8 @@ class XSession {
   void Tap(const char* keysym, int holdMs = 80);
   // Types lower-case letters, digits and spaces, one key tap each.
   void Type(const std::string& text);
+  // A left click at (x, y) in the window, as the mouse makes it.
+  void Click(unsigned long window, int x, int y);
   // The close request a window manager sends for the close button.
   void Close(unsigned long window);
 
