@@ -146,7 +146,7 @@ void Game::TraceFrame() {
     for (int i = 0; i < state_->combatantCount; ++i) {
       const Combatant& c = state_->combatants[i];
       Trace("peer %s frags %d time %d spectator %d pos %.1f %.1f %.1f", c.name.data(), c.frags, c.playTime,
-            c.netFlag, c.netTarget.x, c.netTarget.y, c.netTarget.z);
+            c.netFlag, c.position.x, c.position.y, c.position.z);
     }
   }
 }

@@ -129,15 +129,17 @@ class NetE2E : public ::testing::Test {
 TEST_F(NetE2E, TwoPlayersSeeEachOthersMovesShotsStatusAndChat) {
   const std::string port = std::to_string(TestPort(1));
   Peer& host = Add("Hosty");
-  // Into the battle, then a line of chat once the other has surely joined.
-  ASSERT_TRUE(host.Start({"--host", "Duel", "--port", port}, "20 down F12\n22 up F12\n400 say hello from the host\n",
-                         40, 30));
+  // Into the battle, a half turn, a line of chat once the other has surely
+  // joined, then fire at the other, who stands behind where we started.
+  ASSERT_TRUE(host.Start({"--host", "Duel", "--port", port},
+                         "20 down F12\n22 up F12\n100 mouse 819 0\n400 say hello from the host\n450 button 0 1\n", 45,
+                         30));
   ASSERT_TRUE(host.Saw("trace: match running", kStartMs));
   Peer& guest = Add("Guest");
   ASSERT_TRUE(guest.Start({"--join", "127.0.0.1:" + port},
-                          "20 down F12\n22 up F12\n60 say hi host\n90 down W\n150 up W\n"
-                          "160 button 0 1\n200 button 0 0\n",
-                          30, 30));
+                          "20 down F12\n22 up F12\n40 down S\n50 up S\n60 say hi host\n"
+                          "160 button 0 1\n170 button 0 0\n",
+                          35, 30));
   ASSERT_TRUE(guest.Saw("trace: match running", kStartMs));
 
   EXPECT_TRUE(host.Saw("trace: joined Guest"));
@@ -156,7 +158,13 @@ TEST_F(NetE2E, TwoPlayersSeeEachOthersMovesShotsStatusAndChat) {
   EXPECT_EQ(frags, 0);
   EXPECT_GT(time, 1000) << "status carries the guest's time in the match";
   EXPECT_EQ(spectator, 0) << "status carries the guest's spectator flag";
-  EXPECT_FALSE(x == 0.0f && z == 0.0f) << "movement moved the guest's body away from the start: " << about.str();
+  EXPECT_LT(z, -20.0f) << "movement moved the guest's body back from the start: " << about.str();
+  EXPECT_FLOAT_EQ(x, 0.0f) << about.str();
+
+  // The host's shots frag the guest's body on the host's machine; the frag
+  // reaches the guest with the host's status.
+  EXPECT_TRUE(host.Saw("me frags 1", 60000));
+  EXPECT_TRUE(guest.Saw("trace: peer Hosty frags 1 ", 60000)) << "frags are counted on every machine";
 
   ExpectCleanEnd(guest, 120000);
   EXPECT_TRUE(host.Saw("trace: left Guest"));
