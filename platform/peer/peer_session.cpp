@@ -124,7 +124,7 @@ class SessionImpl final : public PeerSession {
                  std::string* error) override {
     ENetAddress target{};
     if (address.empty() || !transport::ParseAddress(address, port == 0 ? kDefaultPort : port, &target))
-      return Fail(error, "not a numeric IPv4 address: '" + address + "'");
+      return Fail(error, "no IPv4 address for '" + address + "'");
     std::lock_guard lock(mutex_);
     if (closed_ || threadDone_) return Fail(error, "the session is closed");
     if (pub_.inSession || pub_.joinState == JoinState::kPending) return Fail(error, "already in a session");
@@ -141,7 +141,7 @@ class SessionImpl final : public PeerSession {
   bool StartQuery(const std::string& address, std::uint16_t port, std::string* error) override {
     ENetAddress target{};
     if (!transport::ParseAddress(address, port == 0 ? kDefaultPort : port, &target))
-      return Fail(error, "not a numeric IPv4 address: '" + address + "'");
+      return Fail(error, "no IPv4 address for '" + address + "'");
     if (!Post([this, target] {
           queryActive_ = true;
           queryTarget_ = target;

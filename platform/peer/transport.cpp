@@ -1,6 +1,7 @@
 #include "platform/peer/transport.h"
 
 #include <arpa/inet.h>
+#include <netdb.h>
 
 #include <mutex>
 
@@ -42,8 +43,18 @@ bool ParseAddress(const std::string& text, std::uint16_t port, ENetAddress* out)
     return true;
   }
   in_addr parsed{};
-  if (inet_pton(AF_INET, text.c_str(), &parsed) != 1) return false;
-  out->host = parsed.s_addr;
+  if (inet_pton(AF_INET, text.c_str(), &parsed) == 1) {
+    out->host = parsed.s_addr;
+    return true;
+  }
+  // A host name, as players type them: its first IPv4 address.
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_DGRAM;
+  addrinfo* found = nullptr;
+  if (text.size() > 253 || getaddrinfo(text.c_str(), nullptr, &hints, &found) != 0 || !found) return false;
+  out->host = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr.s_addr;
+  freeaddrinfo(found);
   return true;
 }
 

@@ -27,7 +27,8 @@ inline constexpr double kFloodBurst = 2000;
 ENetHost* OpenHost(std::uint16_t port, std::string* error);
 std::uint16_t BoundPort(ENetHost* host);
 
-// Numeric IPv4 only; an empty address is the local network's broadcast.
+// A numeric IPv4 address or a host name (its first IPv4 address); an empty
+// address is the local network's broadcast.
 bool ParseAddress(const std::string& text, std::uint16_t port, ENetAddress* out);
 std::string FormatIp(std::uint32_t ip);
 // 127.x.x.x or 0.0.0.0: an address that only means something on the machine that saw it.
