@@ -156,7 +156,14 @@ net::WizardResult GameServices::RunWizard(peer::PeerSession& peer, net::ConnectO
   host.SetIcon(icon.width, icon.height, std::move(icon.rgba));
   // The wizard's window takes SDL's events while it is up.
   window_.PauseEventPump(true);
-  const std::uint32_t result = net::WizardWindow(wizard, host).Run();
+  net::WizardWindow window(wizard, host);
+  if (commandLine_.trace) {
+    window.onDialogShown = [](net::WizardDialog dialog) {
+      std::printf("trace: wizard dialog %d\n", net::DialogNumber(dialog));
+      std::fflush(stdout);
+    };
+  }
+  const std::uint32_t result = window.Run();
   window_.PauseEventPump(false);
   {
     std::lock_guard lock(wizardMutex_);

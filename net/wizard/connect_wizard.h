@@ -98,6 +98,10 @@ enum class WizardDialog {
   kCreateGame,  // 10003, over the games dialog
   kLobbyWait,   // 10004, over the connect dialog
 };
+// The dialog's number (10001..10004); 0 for kNone.
+constexpr int DialogNumber(WizardDialog dialog) {
+  return dialog == WizardDialog::kNone ? 0 : 10000 + static_cast<int>(dialog);
+}
 
 class ConnectWizard;
 

@@ -206,6 +206,10 @@ std::optional<std::uint32_t> WizardWindow::Frame() {
   if (wizard_.dialog() == WizardDialog::kCreateGame && d == WizardDialog::kCreateGame) DrawCreate();
   if (wizard_.dialog() == WizardDialog::kLobbyWait && d == WizardDialog::kLobbyWait) DrawLobbyWait();
   host_.EndFrame();
+  if (d == wizard_.dialog() && d != announced_) {
+    announced_ = d;
+    if (onDialogShown) onDialogShown(d);
+  }
 
   if (wizard_.done()) return Finish();
   const std::string& title = wizard_.dialog() == WizardDialog::kGames || wizard_.dialog() == WizardDialog::kCreateGame

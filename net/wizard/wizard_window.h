@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -45,6 +46,10 @@ class WizardWindow {
   // be opened (no display, no OpenGL 3.3). Closing the window quits.
   std::uint32_t Run();
 
+  // Called once a dialog (or a box over one) has been drawn and takes
+  // input, each time another one shows.
+  std::function<void(WizardDialog)> onDialogShown;
+
   // For tests: open, then one frame at a time; Frame gives the result once
   // the wizard ended (the window is closed then).
   bool Start();
@@ -67,6 +72,7 @@ class WizardWindow {
   std::int64_t timer2Due_ = 0;
   bool focusList_ = true;  // the dialog on top takes the keyboard once
   WizardDialog lastDialog_ = WizardDialog::kNone;
+  WizardDialog announced_ = WizardDialog::kNone;
 };
 
 }  // namespace halvex::net

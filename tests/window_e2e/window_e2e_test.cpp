@@ -286,12 +286,15 @@ TEST_F(WindowE2E, TheConnectWizardCreatesAGameThatAnotherPlayerJoins) {
   const unsigned long wizard = x_.FindWindow(game_.pid(), "Varnholt - Halvex - Multiplayer Connect - ", kLoadMs, true);
   ASSERT_NE(wizard, 0u) << "no connect wizard";
   x_.Focus(wizard);
+  // Each dialog is clicked once the game says it is up.
+  ASSERT_TRUE(game_.WaitForLine("trace: wizard dialog 10001", kLoadMs));
   x_.Click(wizard, layout::kOkLeft + layout::kButtonWidth / 2, layout::kButtonTop + layout::kButtonHeight / 2);
-  ASSERT_NE(x_.FindWindow(game_.pid(), "Varnholt - Halvex - Multiplayer Games - ", kStepMs, true), 0u)
-      << "OK did not lead to the games: " << x_.Title(wizard);
+  ASSERT_TRUE(game_.WaitForLine("trace: wizard dialog 10002", kStepMs));
+  EXPECT_NE(x_.FindWindow(game_.pid(), "Varnholt - Halvex - Multiplayer Games - ", kStepMs, true), 0u)
+      << "the games dialog has its own title: " << x_.Title(wizard);
   // Create, and OK in its box with the description it offers.
   x_.Click(wizard, layout::kCreateLeft + layout::kButtonWidth / 2, layout::kButtonTop + layout::kButtonHeight / 2);
-  std::this_thread::sleep_for(500ms);
+  ASSERT_TRUE(game_.WaitForLine("trace: wizard dialog 10003", kStepMs));
   x_.Click(wizard, layout::kBoxOkLeft + layout::kButtonWidth / 2, layout::kBoxButtonTop + layout::kButtonHeight / 2);
   ASSERT_TRUE(game_.WaitForLine("multiplayer: hosting \"Wizard's Game\" as Wizard", kStepMs));
   window_ = x_.FindWindow(game_.pid(), "Varnholt - Halvex (Host)", kLoadMs);
@@ -314,6 +317,51 @@ TEST_F(WindowE2E, TheConnectWizardCreatesAGameThatAnotherPlayerJoins) {
 
   x_.Close(window_);
   ExpectCleanExit(60000);
+}
+
+TEST_F(WindowE2E, WaitingForALobbyTakesTheSettingsTheLobbyHandsOver) {
+  namespace layout = net::wizard_layout;
+  // The lobby socket lives in the runtime folder: this test's own, with a
+  // short path (a socket's path has room for about a hundred bytes).
+  const fs::path runtime = fs::temp_directory_path() / ("hvx-" + std::to_string(::getpid()));
+  fs::create_directories(runtime);
+  ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+  const std::string port = std::to_string(30000 + (::getpid() * 13) % 20000);
+  const std::vector<std::string> args = {
+      "--skip-launcher", "--windowed", "--resolution", "640x480", "--multiplayer", "--name", "Waiting",
+      "--trace", "--config-dir", (work_ / "cfg").string(), "--content", content_.string()};
+  ASSERT_TRUE(game_.Start(BinaryDir() / "bin" / "halvex", args, x_.display(), work_));
+  const unsigned long wizard = x_.FindWindow(game_.pid(), "Varnholt - Halvex - Multiplayer Connect - ", kLoadMs, true);
+  ASSERT_NE(wizard, 0u) << "no connect wizard";
+  ASSERT_TRUE(game_.WaitForLine("trace: wizard dialog 10001", kLoadMs));
+  // "Wait for Lobby Connection" is the list's second entry.
+  x_.Click(wizard, layout::kListLeft + 80, layout::kListTop + 10 + layout::kRowHeight);
+  x_.Click(wizard, layout::kOkLeft + layout::kButtonWidth / 2, layout::kButtonTop + layout::kButtonHeight / 2);
+
+  // The game listens for its lobby once the player chose to wait for one.
+  ASSERT_TRUE(game_.WaitForLine("trace: wizard dialog 10004", kStepMs))
+      << "the game is not waiting for a lobby: " << x_.Title(wizard);
+  const fs::path socket = runtime / ("halvex-lobby-" + std::to_string(::getuid()) + ".sock");
+  ASSERT_TRUE(fs::exists(socket));
+  // The lobby hands over a session to host.
+  fs::create_directories(work_ / "lobby");
+  GameProcess lobby;
+  ASSERT_TRUE(lobby.Start(BinaryDir() / "bin" / "halvex_lobby",
+                          {"--host", "Lobby Night", "--name", "Chosen", "--port", port, "--deliver", "--timeout",
+                           "60000"},
+                          "", work_ / "lobby"));
+  const auto delivered = lobby.WaitExit(90000);
+  ASSERT_TRUE(delivered);
+  EXPECT_EQ(*delivered, 0) << lobby.Output() << lobby.Errors();
+  ASSERT_TRUE(game_.WaitForLine("multiplayer: hosting \"Lobby Night\" as Chosen on port " + port, kStepMs))
+      << "the game did not take the lobby's settings";
+  window_ = x_.FindWindow(game_.pid(), "Varnholt - Halvex (Host)", kLoadMs);
+  ASSERT_NE(window_, 0u);
+  x_.Focus(window_);  // the wizard's window had it; the game waits for the player to come back
+  ASSERT_TRUE(game_.WaitForLine("trace: match running", kLoadMs));
+  x_.Close(window_);
+  ExpectCleanExit(60000);
+  fs::remove_all(runtime);
 }
 
 }  // namespace

@@ -139,6 +139,9 @@ void XSession::Click(unsigned long window, int x, int y) {
   SleepMs(120);
   XTestFakeButtonEvent(dpy_, 1, False, CurrentTime);
   Sync();
+  // Dialogs act on the release where the pointer is when they next look:
+  // it stays there a moment, as a hand on a mouse does.
+  SleepMs(200);
 }
 
 bool XSession::WindowExists(unsigned long window) {
