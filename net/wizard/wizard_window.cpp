@@ -16,32 +16,6 @@ constexpr ImGuiWindowFlags kDialogFlags = ImGuiWindowFlags_NoDecoration | ImGuiW
                                           ImGuiWindowFlags_NoSavedSettings |
                                           ImGuiWindowFlags_NoBringToFrontOnFocus;
 
-// The launcher's colours, so the wizard looks like the same program.
-void ApplyStyle() {
-  ImGuiStyle& style = ImGui::GetStyle();
-  ImGui::StyleColorsDark(&style);
-  style.WindowPadding = ImVec2(0, 0);
-  style.WindowRounding = 0;
-  style.FrameRounding = 3;
-  style.FramePadding = ImVec2(6, 3);
-  style.FrameBorderSize = 1;
-  ImVec4* c = style.Colors;
-  c[ImGuiCol_WindowBg] = ImVec4(0.11f, 0.12f, 0.14f, 1);
-  c[ImGuiCol_Text] = ImVec4(0.92f, 0.90f, 0.86f, 1);
-  c[ImGuiCol_TextDisabled] = ImVec4(0.48f, 0.47f, 0.45f, 1);
-  c[ImGuiCol_Border] = ImVec4(0.36f, 0.30f, 0.22f, 1);
-  c[ImGuiCol_FrameBg] = ImVec4(0.17f, 0.18f, 0.20f, 1);
-  c[ImGuiCol_FrameBgHovered] = ImVec4(0.24f, 0.22f, 0.19f, 1);
-  c[ImGuiCol_FrameBgActive] = ImVec4(0.30f, 0.25f, 0.18f, 1);
-  c[ImGuiCol_Button] = ImVec4(0.33f, 0.25f, 0.15f, 1);
-  c[ImGuiCol_ButtonHovered] = ImVec4(0.52f, 0.38f, 0.20f, 1);
-  c[ImGuiCol_ButtonActive] = ImVec4(0.66f, 0.47f, 0.22f, 1);
-  c[ImGuiCol_CheckMark] = ImVec4(0.95f, 0.72f, 0.36f, 1);
-  c[ImGuiCol_Header] = ImVec4(0.33f, 0.25f, 0.15f, 1);
-  c[ImGuiCol_HeaderHovered] = ImVec4(0.52f, 0.38f, 0.20f, 1);
-  c[ImGuiCol_HeaderActive] = ImVec4(0.66f, 0.47f, 0.22f, 1);
-  c[ImGuiCol_NavHighlight] = ImVec4(0.95f, 0.72f, 0.36f, 1);
-}
 
 void At(int x, int y) { ImGui::SetCursorPos(ImVec2(static_cast<float>(x), static_cast<float>(y))); }
 
@@ -110,7 +84,7 @@ bool WizardWindow::Start() {
     wizard_.Fail(kWizardFailed);
     return false;
   }
-  ApplyStyle();
+  platform::ApplyDialogStyle();  // the launcher's look: the same program
   timer1Due_ = timer2Due_ = 0;
   lastDialog_ = WizardDialog::kNone;
   return true;

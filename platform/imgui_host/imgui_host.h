@@ -12,6 +12,10 @@ struct ImFont;
 
 namespace halvex::platform {
 
+// The game's dialog look (the launcher's and the connect wizard's): dark
+// panels, warm brass buttons. Call after the host opened its window.
+void ApplyDialogStyle();
+
 class ImGuiHost {
  public:
   ImGuiHost() = default;
