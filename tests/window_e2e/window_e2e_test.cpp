@@ -277,7 +277,7 @@ TEST_F(WindowE2E, InterruptWhileLoadingEndsTheGame) {
 
 TEST_F(WindowE2E, TheConnectWizardCreatesAGameThatAnotherPlayerJoins) {
   namespace layout = net::wizard_layout;
-  const std::string port = std::to_string(30000 + (::getpid() * 11) % 20000);
+  const std::string port = std::to_string(20000 + (::getpid() * 11) % 12000);
   const std::vector<std::string> args = {
       "--skip-launcher", "--windowed", "--resolution", "640x480", "--multiplayer", "--port", port,
       "--name", "Wizard", "--trace", "--config-dir", (work_ / "cfg").string(), "--content", content_.string()};
@@ -326,7 +326,7 @@ TEST_F(WindowE2E, WaitingForALobbyTakesTheSettingsTheLobbyHandsOver) {
   const fs::path runtime = fs::temp_directory_path() / ("hvx-" + std::to_string(::getpid()));
   fs::create_directories(runtime);
   ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
-  const std::string port = std::to_string(30000 + (::getpid() * 13) % 20000);
+  const std::string port = std::to_string(20000 + (::getpid() * 13) % 12000);
   const std::vector<std::string> args = {
       "--skip-launcher", "--windowed", "--resolution", "640x480", "--multiplayer", "--name", "Waiting",
       "--trace", "--config-dir", (work_ / "cfg").string(), "--content", content_.string()};
