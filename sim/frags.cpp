@@ -196,17 +196,17 @@ void Bleeding(MatchState& state, FrameContext& ctx) {
   }
   for (int k = 0; k < state.combatantCount; ++k) {
     Combatant& c = state.combatants[k];
+    // Every frame, also with nothing to emit: the drops still falling move
+    // on, fade and retire (a wound that stopped must not freeze them in the air).
     int count = c.bloodCount + (c.bloodCount >= 1 ? amount : 0);
-    if (count > 0)
-      ctx.events.Bleed({Source::kCombatant, k, count, 2, c.position + Vec3(0, 9, 0), c.heading,
-                        ctx.frameDelta});
+    ctx.events.Bleed({Source::kCombatant, k, count, 2, c.position + Vec3(0, 9, 0), c.heading,
+                      ctx.frameDelta});
     if (c.bloodCount > 0 && (amount != 10 || c.power > 30)) --c.bloodCount;
   }
   PlayerState& p = state.player;
   int count = p.playerBleed + (p.playerBleed >= 1 ? amount : 0);
-  if (count > 0)
-    ctx.events.Bleed({Source::kPlayer, 0, count, 2, p.view.pivot - Vec3(0, 0.5f, 0),
-                      p.view.lookDir, ctx.frameDelta});
+  ctx.events.Bleed({Source::kPlayer, 0, count, 2, p.view.pivot - Vec3(0, 0.5f, 0), p.view.lookDir,
+                    ctx.frameDelta});
   if (p.playerBleed > 0 && (amount != 10 || p.power > 20)) --p.playerBleed;
 }
 

@@ -146,15 +146,24 @@ TEST_F(Frags, BodyLeftInRealismModeAndBleeding) {
   EXPECT_EQ(body.bodyPosition, Vec3(50, 20 - drop, 60));
   EXPECT_EQ(body.bloodPoint, Vec3(50, 7, 60 - 22));
   EXPECT_EQ(player().frags, 1);
-  // Bleeding: the corpse, then the hit combatant with its extra amount.
+  // Bleeding: the corpse, then the hit combatant with its extra amount, then
+  // the player, who is not hurt: every emitter runs every frame, so that
+  // drops already in the air keep falling when a wound stops.
   state().settings.bloodAmount = 3;
   bot(0).bloodCount = 4;
   events_.blood.clear();
   Bleeding(state(), ctx);
-  ASSERT_EQ(events_.blood.size(), 2u);
+  ASSERT_EQ(events_.blood.size(), 3u);
   EXPECT_EQ(events_.blood[0].count, 3);
   EXPECT_EQ(events_.blood[1].count, 7);
+  EXPECT_EQ(events_.blood[2].count, 0);
+  EXPECT_EQ(events_.blood[2].source, BloodEmission::Source::kPlayer);
   EXPECT_EQ(bot(0).bloodCount, 3);
+  bot(0).bloodCount = 0;
+  events_.blood.clear();
+  Bleeding(state(), ctx);
+  ASSERT_EQ(events_.blood.size(), 3u) << "a stopped wound still runs its emitter";
+  EXPECT_EQ(events_.blood[1].count, 0);
   state().settings.bloodAmount = -1;  // no blood at all
   events_.blood.clear();
   Bleeding(state(), ctx);
