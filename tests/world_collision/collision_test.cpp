@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include <algorithm>
 #include <cmath>
 
@@ -67,6 +69,16 @@ TEST(CollideAndSlide, NegligibleAndOpenSpaceMoves) {
   EXPECT_NEAR(r.x, 1.0f - 0.014f, 1e-5f);
   EXPECT_NEAR(r.y, 0.0f, 1e-6f);
   EXPECT_NEAR(r.z, 0.0f, 1e-6f);
+  // Bit for bit, whatever the radii: scaling into the sphere's space and
+  // back must not change the last bit of a negligible move.
+  std::mt19937 random(7);
+  std::uniform_real_distribution<float> small(-0.0005f, 0.0005f), radius(1.0f, 20.0f);
+  for (int i = 0; i < 2000; ++i) {
+    const Vec3 move(small(random), small(random), small(random));
+    const Vec3 radii(radius(random), radius(random), radius(random));
+    const Vec3 got = CollideAndSlide(Vec3(0, 50, 0), move, mesh.View(), radii);
+    ASSERT_TRUE(got.x == move.x && got.y == move.y && got.z == move.z) << "move " << i;
+  }
   // An empty mesh grants the same shortened move.
   EXPECT_NEAR(CollideAndSlide(Vec3(0), Vec3(1, 0, 0), CollisionMeshData().View(), kR14).x,
               0.986f, 1e-5f);

@@ -17,6 +17,10 @@ TEST(TileGrid, CornersCentreAndOutsidePoints) {
   EXPECT_EQ(TileIndexAt(500.0f, 0.0f), 12);  // column 4: outside, caller's to reject
   EXPECT_EQ(TileColumn(-600.0f), 0);        // integer part truncates toward zero
   EXPECT_EQ(TileRow(-600.0f), 4);
+  // North of the area the rule counts rows back from z = 500, as the
+  // combatants' tile index does: z = 800 is row 1, not row -1.
+  EXPECT_EQ(TileRow(800.0f), 1);
+  EXPECT_EQ(TileIndexAt(0.0f, 800.0f), 6);
 }
 
 TEST(TileGrid, CentresAndFileNamesFollowRowAndColumn) {

@@ -187,6 +187,9 @@ Vec3 Collide(const Vec3& position, const Vec3& displacement, const CollisionMesh
   packet.radius = radii;
   Vec3 source = WorldToModel(position) / radii;
   Vec3 velocity = WorldToModel(displacement) / radii;
+  // A negligible move is granted as asked, bit for bit: scaled into the
+  // sphere's space and back it would not always round-trip.
+  if (glm::length(velocity) < kVeryCloseDistance) return displacement;
   Vec3 r = collision::CollideWithWorld(packet, source, velocity, mesh, useGrid);
   // Stuck on the first step: hand back the request negated exactly, since
   // callers recognise the answer by comparing with it and scaling down and

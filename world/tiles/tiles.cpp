@@ -1,8 +1,12 @@
 #include "world/tiles/tiles.h"
 
+#include <cmath>
+
 namespace halvex {
 
-int TileRow(float z) { return static_cast<int>((500.0f - z) / kTileSize); }
+// |z - 500| as the combatants' tile rule has it, so the two never disagree
+// (north of z = 750 they would).
+int TileRow(float z) { return static_cast<int>(std::fabs(z - 500.0f) / kTileSize); }
 int TileColumn(float x) { return static_cast<int>((x + 500.0f) / kTileSize); }
 int TileIndexAt(float x, float z) { return kTileRows * TileRow(z) + TileColumn(x); }
 

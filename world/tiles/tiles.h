@@ -22,8 +22,9 @@ namespace halvex {
 inline constexpr int kTileRows = 4;
 inline constexpr float kTileSize = 250.0f;
 
-// Integer parts of (500 - z) / 250 and (x + 500) / 250, and the index they
-// make; outside the area the result leaves 0..15 (callers clamp or reject).
+// Integer parts of |z - 500| / 250 and (x + 500) / 250, and the index they
+// make (the rule combatants and shots use); outside the area the result
+// leaves 0..15 or names a tile mirrored across z = 500 (callers clamp or reject).
 int TileRow(float z);
 int TileColumn(float x);
 int TileIndexAt(float x, float z);
