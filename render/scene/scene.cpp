@@ -280,13 +280,14 @@ void DrawShadows(Device* d, const SceneInputs& in, const MatchState& s, const Ca
     if (c.netFlag && ConeVisible(c.viewOffset, c.tileIndex, s.player.view.playerTile))
       DrawQuadAt(d, cam, c.position + Vec3(0, 30, 0), f.billboardFull);
   }
+  // A combatant's shadow keeps the chat icon's size; trees cast larger ones.
   d->SetTexture(0, in.textures->shadow);
-  FillQuad(in.quad, -12, 12, 12, -12);
   for (int i = 0; i < s.combatantCount; ++i) {
     const Combatant& c = s.combatants[i];
     if (ConeVisible(c.viewOffset, c.tileIndex, s.player.view.playerTile))
       DrawQuadAt(d, cam, Vec3(c.position.x, 0.1f, c.position.z), flat);
   }
+  FillQuad(in.quad, -12, 12, 12, -12);
   if (s.settings.renderTrees)
     for (const TreeSlot& t : s.trees)
       if (TreeVisible(t)) DrawQuadAt(d, cam, t.position + Vec3(0, 0.1f, 0), flat);
