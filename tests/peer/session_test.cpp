@@ -446,6 +446,38 @@ TEST(PeerSessionAdmission, JoiningWhereNobodyAnswersFails) {
   close(fd);
 }
 
+// Holds a session's network thread inside a callback (as a stalled frame
+// would) until released, so sends pile up in its queue meanwhile.
+class ThreadHold {
+ public:
+  // The receiver sends "hold"; true once the sender's thread is caught in it.
+  bool Catch(Node& from, Node& held) {
+    held.onReceived = [this](PlayerId, const std::string& text) {
+      if (text != "hold") return;
+      std::unique_lock lock(m_);
+      held_ = true;
+      cv_.notify_all();
+      cv_.wait(lock, [this] { return release_; });
+    };
+    from.Send("hold");
+    std::unique_lock lock(m_);
+    return cv_.wait_for(lock, testing::kDeadline, [this] { return held_; });
+  }
+  void Release() {
+    {
+      std::lock_guard lock(m_);
+      release_ = true;
+    }
+    cv_.notify_all();
+  }
+  ~ThreadHold() { Release(); }
+
+ private:
+  std::mutex m_;
+  std::condition_variable cv_;
+  bool held_ = false, release_ = false;
+};
+
 // The sender's network thread is held inside a callback while the game
 // keeps sending, as a stalled frame would.
 TEST(PeerSessionSendQueue, StaleSendsAreDroppedAndHighPriorityLeavesFirst) {
@@ -455,21 +487,8 @@ TEST(PeerSessionSendQueue, StaleSendsAreDroppedAndHighPriorityLeavesFirst) {
   Node& sender = *nodes[1];
   ExpectFullMesh(Raw(nodes));
 
-  std::mutex m;
-  std::condition_variable cv;
-  bool held = false, release = false;
-  sender.onReceived = [&](PlayerId, const std::string& text) {
-    if (text != "hold") return;
-    std::unique_lock lock(m);
-    held = true;
-    cv.notify_all();
-    cv.wait(lock, [&] { return release; });
-  };
-  receiver.Send("hold");
-  {
-    std::unique_lock lock(m);
-    ASSERT_TRUE(cv.wait_for(lock, testing::kDeadline, [&] { return held; }));
-  }
+  ThreadHold hold;
+  ASSERT_TRUE(hold.Catch(receiver, sender));
 
   auto queued = Clock::now();
   for (int i = 0; i < 100; ++i) sender.Send("stale", SendOptions{false, false, 1});
@@ -479,11 +498,7 @@ TEST(PeerSessionSendQueue, StaleSendsAreDroppedAndHighPriorityLeavesFirst) {
   sender.Send("normal 5", SendOptions{true, false, 1});
   // Let the 1 ms time-outs run out before the thread gets to them.
   while (Clock::now() - queued < std::chrono::milliseconds(5)) std::this_thread::yield();
-  {
-    std::lock_guard lock(m);
-    release = true;
-  }
-  cv.notify_all();
+  hold.Release();
 
   ASSERT_TRUE(sender.WaitUntil([&] { return sender.session->stats().expired == 100; }));
   ASSERT_TRUE(receiver.WaitUntil([&] { return receiver.receivedLocked().size() >= 11; }));
@@ -505,31 +520,14 @@ TEST(PeerSessionSendQueue, AFullQueueDropsItsOldestUnguaranteedSends) {
   Node& sender = *nodes[1];
   ExpectFullMesh(Raw(nodes));
 
-  std::mutex m;
-  std::condition_variable cv;
-  bool held = false, release = false;
-  sender.onReceived = [&](PlayerId, const std::string& text) {
-    if (text != "hold") return;
-    std::unique_lock lock(m);
-    held = true;
-    cv.notify_all();
-    cv.wait(lock, [&] { return release; });
-  };
-  receiver.Send("hold");
-  {
-    std::unique_lock lock(m);
-    ASSERT_TRUE(cv.wait_for(lock, testing::kDeadline, [&] { return held; }));
-  }
+  ThreadHold hold;
+  ASSERT_TRUE(hold.Catch(receiver, sender));
   sender.Send("first", kGuaranteed);
   for (int i = 0; i < 5000; ++i) sender.Send("u" + std::to_string(i), SendOptions{false, false, 0});
   sender.Send("last", kGuaranteed);
   // The queue holds 4096: "first" and the newest 4095 unguaranteed ones.
   EXPECT_EQ(sender.session->stats().overflowed, 5000u - 4095);
-  {
-    std::lock_guard lock(m);
-    release = true;
-  }
-  cv.notify_all();
+  hold.Release();
   ASSERT_TRUE(receiver.WaitUntil([&] {
     for (const Received& r : receiver.receivedLocked())
       if (r.text == "last") return true;
