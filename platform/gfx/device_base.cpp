@@ -97,7 +97,13 @@ HRESULT DeviceBase::Reset(D3DPRESENT_PARAMETERS* params) {
   SetIndices(nullptr, 0);
   ReleaseImplicitSurfaces();
   HRESULT hr = BackendReset(*params);
-  if (FAILED(hr)) return hr;
+  if (FAILED(hr)) {
+    // The backend kept the old back buffer: give it its surfaces back, and
+    // stay lost until a reset the backend can take.
+    CreateImplicitSurfaces();
+    lost_ = true;
+    return hr;
+  }
   params_ = *params;
   state_.SetDefaults(params_.BackBufferWidth, params_.BackBufferHeight);
   CreateImplicitSurfaces();

@@ -126,10 +126,15 @@ class DeviceBase : public Counted<Device> {
 
  protected:
   virtual void BackendClear(DWORD flags, D3DCOLOR color, float z, DWORD stencil) = 0;
-  virtual void BackendDraw(const DrawRequest& request) = 0;
+  // Fails when the backend cannot draw with this state (a program or texture
+  // GL refused); the draw is then dropped.
+  virtual HRESULT BackendDraw(const DrawRequest& request) = 0;
   virtual void BackendPresent() = 0;
   virtual HRESULT BackendReset(const D3DPRESENT_PARAMETERS& params) = 0;
   virtual void BackendSetTarget() {}
+  // Whether the backend can draw into this colour and depth pair; asked
+  // before SetRenderTarget switches, so a refused pair changes nothing.
+  virtual HRESULT BackendCanTarget(SurfaceImpl* /*target*/, SurfaceImpl* /*depth*/) { return S_OK; }
   virtual UINT BackendMaxTextureSize() { return 4096; }
 
   // Builds the implicit back buffer and depth surfaces; called by backends

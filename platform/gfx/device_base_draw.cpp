@@ -138,6 +138,8 @@ HRESULT DeviceBase::SetRenderTarget(Surface* target, Surface* depth) {
   SurfaceImpl* newTarget = t ? t : target_;
   if (d && (d->width < newTarget->width || d->height < newTarget->height)) return D3DERR_INVALIDCALL;
   Log(Fmt("SetRenderTarget %ux%u depth %d", newTarget->width, newTarget->height, d ? 1 : 0));
+  HRESULT usable = BackendCanTarget(newTarget, d);
+  if (FAILED(usable)) return usable;
   if (t) {
     t->AddRef();
     target_->Release();
@@ -267,8 +269,7 @@ HRESULT DeviceBase::Draw(DrawRequest& r) {
   if (size == 0 || r.stride < size) return D3DERR_INVALIDCALL;
   if (lost_) return S_OK;  // drawing on a lost device succeeds and shows nothing
   ++drawCalls_;
-  BackendDraw(r);
-  return S_OK;
+  return BackendDraw(r);
 }
 
 // ---- helpers of the public header ----

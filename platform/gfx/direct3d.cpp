@@ -76,7 +76,8 @@ class Direct3DImpl final : public Counted<Direct3D> {
     }
     auto* gl = new GlDevice(window, *params, behaviour);
     if (!gl->ok()) {
-      std::fprintf(stderr, "gfx: no OpenGL 3.3 core context: %s\n", SDL_GetError());
+      // A back buffer GL refused was reported as it was made.
+      if (!gl->hasContext()) std::fprintf(stderr, "gfx: no OpenGL 3.3 core context: %s\n", SDL_GetError());
       gl->Release();
       return E_FAIL;
     }

@@ -117,22 +117,49 @@ D3DVECTOR TransformNormalized(const D3DVECTOR& v, const D3DMATRIX& m, float sign
   return {r.x * s, r.y * s, r.z * s};
 }
 
-unsigned Compile(GLenum kind, const std::string& source) {
+// A driver's info log, folded onto one line for the report.
+std::string OneLine(const char* log) {
+  std::string s;
+  for (const char* c = log; *c; ++c) s += *c == '\n' || *c == '\r' ? ' ' : *c;
+  while (!s.empty() && s.back() == ' ') s.pop_back();
+  return s.empty() ? "no log" : s;
+}
+
+// The shader, or 0 with why in error.
+unsigned Compile(GLenum kind, const std::string& source, std::string* error) {
   unsigned shader = glCreateShader(kind);
   const char* text = source.c_str();
   glShaderSource(shader, 1, &text, nullptr);
   glCompileShader(shader);
   GLint ok = 0;
   glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
-  if (!ok) {
-    char log[2048];
-    glGetShaderInfoLog(shader, sizeof log, nullptr, log);
-    std::fprintf(stderr, "gfx: shader compile failed: %s\n%s\n", log, text);
-  }
-  return shader;
+  if (ok) return shader;
+  char log[1024] = {};
+  glGetShaderInfoLog(shader, sizeof log, nullptr, log);
+  *error = std::string(kind == GL_VERTEX_SHADER ? "vertex" : "fragment") + " shader does not compile: " + OneLine(log);
+  glDeleteShader(shader);
+  return 0;
 }
 
 }  // namespace
+
+void ClearGlErrors() {
+  // Each call takes one recorded error; a few are all a driver keeps.
+  for (int i = 0; i < 16 && glGetError() != GL_NO_ERROR; ++i) {
+  }
+}
+
+std::string TakeGlError() {
+  GLenum error = glGetError();
+  if (error == GL_NO_ERROR) return {};
+  char text[32];
+  std::snprintf(text, sizeof text, "GL error %#x", error);
+  return text;
+}
+
+void GlDevice::Report(const std::string& line) {
+  if (reported_.insert(line).second) std::fprintf(stderr, "gfx: %s\n", line.c_str());
+}
 
 GlDevice::GlDevice(SDL_Window* window, const D3DPRESENT_PARAMETERS& params, DWORD behaviour)
     : DeviceBase(params, behaviour), window_(window) {
@@ -170,7 +197,7 @@ GlDevice::GlDevice(SDL_Window* window, const D3DPRESENT_PARAMETERS& params, DWOR
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
   glProvokingVertex(GL_FIRST_VERTEX_CONVENTION);  // flat shading takes the first vertex, as D3D
-  CreateBackBuffer();
+  backBufferOk_ = CreateBackBuffer();
   CreateImplicitSurfaces();
 }
 
@@ -180,7 +207,7 @@ GlDevice::~GlDevice() {
   ReleaseImplicitSurfaces();
   for (ResourceLink* link : resources_) BackendForget(link);
   for (auto& [key, p] : programs_) glDeleteProgram(p.program);
-  for (auto& [key, fbo] : fbos_) glDeleteFramebuffers(1, &fbo);
+  for (auto& [key, fbo] : fbos_) glDeleteFramebuffers(1, &fbo.name);
   DestroyBackBuffer();
   glDeleteSamplers(kMaxTextureStages, samplers_);
   glDeleteTextures(1, &whiteTexture_);
@@ -192,15 +219,23 @@ GlDevice::~GlDevice() {
 
 HRESULT GlDevice::BackendReset(const D3DPRESENT_PARAMETERS& params) {
   DestroyBackBuffer();
+  const D3DPRESENT_PARAMETERS old = params_;
   params_ = params;  // the back buffer takes the new size
-  CreateBackBuffer();
+  if (!CreateBackBuffer()) {
+    // Keep the size that worked, so the device stays whole for the next try.
+    DestroyBackBuffer();
+    params_ = old;
+    backBufferOk_ = CreateBackBuffer();
+    cache_.valid = false;
+    return D3DERR_INVALIDCALL;
+  }
   SDL_GL_SetSwapInterval(!params.Windowed && params.FullScreen_PresentationInterval == D3DPRESENT_INTERVAL_ONE);
   cache_.valid = false;
   return S_OK;
 }
 
 void GlDevice::BackendClear(DWORD flags, D3DCOLOR color, float z, DWORD stencil) {
-  BindTarget();
+  if (!BindTarget()) return;  // reported when the framebuffer was made
   ApplyViewport();
   // Clears obey the scissor-free viewport and the write masks, as on D3D.
   glDisable(GL_SCISSOR_TEST);
@@ -305,14 +340,32 @@ GlProgram& GlDevice::ProgramFor(const DeviceState& state) {
   auto [it, inserted] = programs_.try_emplace(key.Bytes());
   GlProgram& p = it->second;
   if (inserted) {
-    unsigned vs = Compile(GL_VERTEX_SHADER, VertexShaderSource(key));
-    unsigned fs = Compile(GL_FRAGMENT_SHADER, FragmentShaderSource(key));
-    p.program = glCreateProgram();
-    glAttachShader(p.program, vs);
-    glAttachShader(p.program, fs);
-    glLinkProgram(p.program);
+    std::string error;
+    unsigned vs = Compile(GL_VERTEX_SHADER, VertexShaderSource(key), &error);
+    unsigned fs = vs ? Compile(GL_FRAGMENT_SHADER, FragmentShaderSource(key), &error) : 0;
+    if (vs && fs) {
+      p.program = glCreateProgram();
+      glAttachShader(p.program, vs);
+      glAttachShader(p.program, fs);
+      glLinkProgram(p.program);
+      GLint linked = 0;
+      glGetProgramiv(p.program, GL_LINK_STATUS, &linked);
+      if (!linked) {
+        char log[1024] = {};
+        glGetProgramInfoLog(p.program, sizeof log, nullptr, log);
+        error = "program does not link: " + OneLine(log);
+        glDeleteProgram(p.program);
+        p.program = 0;
+      }
+    }
     glDeleteShader(vs);
     glDeleteShader(fs);
+    if (!error.empty()) {
+      // Kept as failed: the same states draw nothing without asking GL again.
+      p.failed = true;
+      Report(error + " (" + key.Describe() + ")");
+      return p;
+    }
     for (int i = 0; i < kUniformCount; ++i) p.loc[i] = glGetUniformLocation(p.program, kUniformNames[i]);
     glUseProgram(p.program);
     glUniform1i(p.loc[kTex0], 0);
@@ -477,10 +530,12 @@ void GlDevice::BindVertices(const DrawRequest& r) {
   }
 }
 
-void GlDevice::BindTextures() {
+bool GlDevice::BindTextures() {
+  bool ok = true;
   for (DWORD s = 0; s < kMaxTextureStages; ++s) {
     auto* t = static_cast<TextureImpl*>(state().textures[s]);
     if (t && (t->link.dirty || !t->link.glName)) UploadTexture(t);
+    if (t && t->link.glFailed) ok = false;
     unsigned name = t ? t->link.glName : whiteTexture_;
     if (bypassCache || cache_.textures[s] != name) {
       glActiveTexture(GL_TEXTURE0 + s);
@@ -489,25 +544,27 @@ void GlDevice::BindTextures() {
     }
     ApplySampler(s, t);
   }
+  return ok;
 }
 
-void GlDevice::BackendDraw(const DrawRequest& r) {
-  BindTarget();
+HRESULT GlDevice::BackendDraw(const DrawRequest& r) {
+  if (!BindTarget()) return E_FAIL;  // reported when the framebuffer was made
   ApplyFixedState();
   const DeviceState& s = state();
   GlProgram& p = ProgramFor(s);
+  if (p.failed) return E_FAIL;
   if (bypassCache || cache_.program != p.program) {
     glUseProgram(p.program);
     cache_.program = p.program;
   }
   UploadUniforms(p, s);
-  BindTextures();
+  if (!BindTextures()) return E_FAIL;
   BindVertices(r);
   GLenum mode = PrimitiveMode(r.type);
   if (!r.indices) {
     GLint first = r.vertexBuffer ? static_cast<GLint>(r.vertexOffset / r.stride) : static_cast<GLint>(streamBase_);
     glDrawArrays(mode, first, static_cast<GLsizei>(r.vertexCount));
-    return;
+    return S_OK;
   }
   IndexBufferImpl* ib = r.indexBuffer;
   if (ib->link.dirty || !ib->link.glName) UploadBuffer(ib->link, ib->bytes, GL_ELEMENT_ARRAY_BUFFER);
@@ -516,6 +573,7 @@ void GlDevice::BackendDraw(const DrawRequest& r) {
                            r.indices32 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT,
                            reinterpret_cast<const void*>(std::uintptr_t{r.indexOffset}),
                            static_cast<GLint>(r.vertexOffset / r.stride));
+  return S_OK;
 }
 
 void GlDevice::BackendPresent() {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <map>
+#include <set>
 #include <string>
 #include <utility>
 
@@ -15,6 +16,7 @@ namespace halvex::gfx {
 
 struct GlProgram {
   unsigned program = 0;
+  bool failed = false;  // did not compile or link: draws with it are refused
   int loc[64] = {};
   DeviceState uploaded{};  // state its uniforms were last set from
   bool fresh = true;
@@ -34,13 +36,26 @@ struct GlCache {
   bool valid = false;
 };
 
+struct GlFramebuffer {
+  unsigned name = 0;
+  bool complete = false;  // GL's verdict when it was made; its attachments never change
+};
+
+// Drops errors earlier calls left pending, so that TakeGlError answers for
+// the calls made after it only.
+void ClearGlErrors();
+// "GL error 0x..." for the oldest pending error, or empty when none is.
+std::string TakeGlError();
+
 class GlDevice final : public DeviceBase {
  public:
   // Makes a context on window (current on the calling thread). ok() tells
   // whether that worked.
   GlDevice(SDL_Window* window, const D3DPRESENT_PARAMETERS& params, DWORD behaviour);
   ~GlDevice() override;
-  bool ok() const { return context_ != nullptr; }
+  // Whether the context and a back buffer GL can draw into were made.
+  bool ok() const { return context_ != nullptr && backBufferOk_; }
+  bool hasContext() const { return context_ != nullptr; }
   const std::string& renderer() const { return renderer_; }
 
   HRESULT BackendReadBack(std::vector<D3DCOLOR>* pixels, UINT* width, UINT* height) override;
@@ -51,38 +66,45 @@ class GlDevice final : public DeviceBase {
 
  protected:
   void BackendClear(DWORD flags, D3DCOLOR color, float z, DWORD stencil) override;
-  void BackendDraw(const DrawRequest& request) override;
+  HRESULT BackendDraw(const DrawRequest& request) override;
   void BackendPresent() override;
   HRESULT BackendReset(const D3DPRESENT_PARAMETERS& params) override;
   void BackendSetTarget() override;
+  HRESULT BackendCanTarget(SurfaceImpl* target, SurfaceImpl* depth) override;
   UINT BackendMaxTextureSize() override { return maxTextureSize_; }
 
  private:
   // gl_device.cpp
   void ApplyFixedState();
   void ApplyViewport();
+  // Prints a failure once: the same line again (the same object failing each
+  // frame) stays quiet.
+  void Report(const std::string& line);
   GlProgram& ProgramFor(const DeviceState& state);
   void UploadUniforms(GlProgram& p, const DeviceState& state);
   void BindVertices(const DrawRequest& r);
-  void BindTextures();
+  bool BindTextures();  // false when a bound texture could not be uploaded
 
   // gl_targets.cpp
-  void CreateBackBuffer();
+  bool CreateBackBuffer();  // false (and reported) when GL cannot draw into it
   void DestroyBackBuffer();
+  // The framebuffer of a colour and depth pair, or 0 when GL finds it
+  // incomplete (reported when first made).
   unsigned FramebufferFor(SurfaceImpl* target, SurfaceImpl* depth);
   unsigned ColorNameOf(SurfaceImpl* target);
   unsigned DepthNameOf(SurfaceImpl* depth);
-  void BindTarget();
-  HRESULT ReadFramebuffer(unsigned fbo, UINT w, UINT h, std::vector<D3DCOLOR>* pixels);
+  bool BindTarget();
+  HRESULT ReadFramebuffer(unsigned fbo, UINT w, UINT h, std::vector<D3DCOLOR>* pixels, const char* what);
 
   // gl_textures.cpp
-  void UploadTexture(TextureImpl* texture);
+  void UploadTexture(TextureImpl* texture);  // a refusal is reported and kept in link.glFailed
   void UploadBuffer(ResourceLink& link, const std::vector<BYTE>& bytes, unsigned target);
   void ApplySampler(DWORD stage, TextureImpl* texture);
 
   SDL_Window* window_ = nullptr;
   void* context_ = nullptr;
   std::string renderer_;
+  std::set<std::string> reported_;
   UINT maxTextureSize_ = 2048;
   bool hasS3tc_ = false;
 
@@ -97,7 +119,9 @@ class GlDevice final : public DeviceBase {
 
   unsigned backColor_ = 0, backFbo_ = 0;  // the back buffer
   unsigned frontColor_ = 0, frontFbo_ = 0;
-  std::map<std::pair<unsigned, unsigned>, unsigned> fbos_;  // (colour texture, depth renderbuffer)
+  bool backBufferOk_ = false;
+  // (colour texture * 16 + level, depth renderbuffer)
+  std::map<std::pair<unsigned, unsigned>, GlFramebuffer> fbos_;
 };
 
 }  // namespace halvex::gfx

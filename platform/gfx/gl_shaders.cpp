@@ -3,6 +3,7 @@
 // texture-stage cascade, specular add, fog blend, alpha test in 8 bits.
 #include "platform/gfx/gl_shaders.h"
 
+#include <cstdio>
 #include <cstring>
 
 namespace halvex::gfx {
@@ -233,6 +234,24 @@ std::string ShaderKey::Bytes() const {
   copy.stages = stages;
   std::memcpy(bytes.data(), &copy, sizeof copy);
   return bytes;
+}
+
+std::string ShaderKey::Describe() const {
+  char text[256];
+  std::snprintf(text, sizeof text,
+                "fvf %#x lighting %u (colour vertex %u, sources %u/%u/%u/%u) specular %u fog %u/%u/%u "
+                "alpha test %u flat %u",
+                static_cast<unsigned>(fvf), lighting, colorVertex, diffuseSource, ambientSource, specularSource,
+                emissiveSource, specularEnable, fogEnable, fogVertexMode, fogTableMode, alphaFunc, flat);
+  std::string s = text;
+  for (size_t i = 0; i < stages.size(); ++i) {
+    const Stage& st = stages[i];
+    std::snprintf(text, sizeof text, ", stage %zu colour %u(%u,%u,%u) alpha %u(%u,%u,%u) to %u from %u", i,
+                  st.colorOp, st.colorArg0, st.colorArg1, st.colorArg2, st.alphaOp, st.alphaArg0,
+                  st.alphaArg1, st.alphaArg2, st.resultArg, st.texCoordIndex);
+    s += text;
+  }
+  return s;
 }
 
 std::string VertexShaderSource(const ShaderKey& k) {

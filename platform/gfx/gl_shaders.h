@@ -28,6 +28,7 @@ struct ShaderKey {
 
   static ShaderKey From(const DeviceState& state);
   std::string Bytes() const;  // map key
+  std::string Describe() const;  // one line naming the variant, for messages
 };
 
 std::string VertexShaderSource(const ShaderKey& key);

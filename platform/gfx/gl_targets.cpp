@@ -2,42 +2,79 @@
 // textures, depth surfaces, read-back.
 #include <epoxy/gl.h>
 
+#include <cstdio>
+
 #include "platform/gfx/gl_device.h"
 
 namespace halvex::gfx {
 
 namespace {
 
-unsigned MakeColorTexture(UINT w, UINT h, unsigned* fbo) {
-  unsigned tex = 0;
-  glGenTextures(1, &tex);
+// GL's status of the bound framebuffer: GL_FRAMEBUFFER_COMPLETE or why not.
+GLenum Completeness(std::string* why) {
+  GLenum status = glCheckFramebufferStatus(GL_FRAMEBUFFER);
+  switch (status) {
+    case GL_FRAMEBUFFER_COMPLETE: break;
+    case GL_FRAMEBUFFER_INCOMPLETE_ATTACHMENT: *why = "an attachment has no usable image"; break;
+    case GL_FRAMEBUFFER_INCOMPLETE_MISSING_ATTACHMENT: *why = "nothing is attached"; break;
+    case GL_FRAMEBUFFER_UNSUPPORTED: *why = "this GL cannot draw into these formats together"; break;
+    default: {
+      char text[48];
+      std::snprintf(text, sizeof text, "status %#x", status);
+      *why = text;
+    }
+  }
+  return status;
+}
+
+std::string Size(UINT w, UINT h) { return std::to_string(w) + "x" + std::to_string(h); }
+
+// Empty when GL can draw into it.
+std::string MakeColorTarget(UINT w, UINT h, unsigned* tex, unsigned* fbo) {
+  glGenTextures(1, tex);
   glActiveTexture(GL_TEXTURE7);  // a unit the stages never use, so their bindings stay cached
-  glBindTexture(GL_TEXTURE_2D, tex);
+  glBindTexture(GL_TEXTURE_2D, *tex);
   glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, static_cast<GLsizei>(w), static_cast<GLsizei>(h), 0, GL_BGRA,
                GL_UNSIGNED_BYTE, nullptr);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
   glGenFramebuffers(1, fbo);
   glBindFramebuffer(GL_FRAMEBUFFER, *fbo);
-  glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, tex, 0);
-  return tex;
+  glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, *tex, 0);
+  std::string why;
+  Completeness(&why);
+  return why;
 }
 
 bool HasStencil(D3DFORMAT f) { return f == D3DFMT_D24S8 || f == D3DFMT_D15S1; }
 
+std::string Describe(SurfaceImpl* target, SurfaceImpl* depth) {
+  std::string s = target->kind == SurfaceKind::BackBuffer ? "back buffer " : "render target ";
+  s += Size(target->width, target->height) + " " + FormatName(target->format);
+  if (target->kind == SurfaceKind::TextureLevel) s += " level " + std::to_string(target->level);
+  if (depth) s += std::string(" with depth ") + Size(depth->width, depth->height) + " " + FormatName(depth->format);
+  return s;
+}
+
 }  // namespace
 
-void GlDevice::CreateBackBuffer() {
-  backColor_ = MakeColorTexture(params_.BackBufferWidth, params_.BackBufferHeight, &backFbo_);
-  frontColor_ = MakeColorTexture(params_.BackBufferWidth, params_.BackBufferHeight, &frontFbo_);
+bool GlDevice::CreateBackBuffer() {
+  UINT w = params_.BackBufferWidth, h = params_.BackBufferHeight;
+  std::string why = MakeColorTarget(w, h, &backColor_, &backFbo_);
+  if (why.empty()) why = MakeColorTarget(w, h, &frontColor_, &frontFbo_);
+  cache_.framebuffer = ~0u;
+  if (!why.empty()) {
+    Report("back buffer " + Size(w, h) + " is refused: GL cannot draw into it (" + why + ")");
+    return false;
+  }
   glClearColor(0, 0, 0, 1);
   glClear(GL_COLOR_BUFFER_BIT);  // a fresh front buffer shows black
-  cache_.framebuffer = ~0u;
+  return true;
 }
 
 void GlDevice::DestroyBackBuffer() {
   for (auto it = fbos_.begin(); it != fbos_.end();) {
     if (it->first.first == backColor_ * 16u) {
-      glDeleteFramebuffers(1, &it->second);
+      glDeleteFramebuffers(1, &it->second.name);
       it = fbos_.erase(it);
     } else {
       ++it;
@@ -67,8 +104,13 @@ unsigned GlDevice::DepthNameOf(SurfaceImpl* depth) {
     GLenum format = HasStencil(depth->format) ? GL_DEPTH24_STENCIL8
                     : depth->format == D3DFMT_D16 || depth->format == D3DFMT_D16_LOCKABLE ? GL_DEPTH_COMPONENT16
                                                                                            : GL_DEPTH_COMPONENT24;
+    ClearGlErrors();
     glRenderbufferStorage(GL_RENDERBUFFER, format, static_cast<GLsizei>(depth->width),
                           static_cast<GLsizei>(depth->height));
+    // Left without storage; the framebuffers it joins are refused as incomplete.
+    if (std::string error = TakeGlError(); !error.empty())
+      Report("depth surface " + Size(depth->width, depth->height) + " " + FormatName(depth->format) +
+             " has no storage (" + error + ")");
   }
   return depth->link.glName;
 }
@@ -77,27 +119,37 @@ unsigned GlDevice::FramebufferFor(SurfaceImpl* target, SurfaceImpl* depth) {
   unsigned level = target->kind == SurfaceKind::TextureLevel ? target->level : 0;
   std::pair<unsigned, unsigned> key{ColorNameOf(target) * 16u + level, DepthNameOf(depth)};
   auto it = fbos_.find(key);
-  if (it != fbos_.end()) return it->second;
-  unsigned fbo = 0;
-  glGenFramebuffers(1, &fbo);
-  glBindFramebuffer(GL_FRAMEBUFFER, fbo);
-  glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, key.first / 16u,
-                         static_cast<GLint>(level));
-  if (depth) {
-    GLenum attachment = HasStencil(depth->format) ? GL_DEPTH_STENCIL_ATTACHMENT : GL_DEPTH_ATTACHMENT;
-    glFramebufferRenderbuffer(GL_FRAMEBUFFER, attachment, GL_RENDERBUFFER, key.second);
+  if (it == fbos_.end()) {
+    GlFramebuffer fb;
+    glGenFramebuffers(1, &fb.name);
+    glBindFramebuffer(GL_FRAMEBUFFER, fb.name);
+    cache_.framebuffer = fb.name;
+    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, key.first / 16u,
+                           static_cast<GLint>(level));
+    if (depth) {
+      GLenum attachment = HasStencil(depth->format) ? GL_DEPTH_STENCIL_ATTACHMENT : GL_DEPTH_ATTACHMENT;
+      glFramebufferRenderbuffer(GL_FRAMEBUFFER, attachment, GL_RENDERBUFFER, key.second);
+    }
+    std::string why;
+    fb.complete = Completeness(&why) == GL_FRAMEBUFFER_COMPLETE;
+    if (!fb.complete) Report(Describe(target, depth) + " is refused: GL cannot draw into it (" + why + ")");
+    it = fbos_.emplace(key, fb).first;
   }
-  fbos_[key] = fbo;
-  cache_.framebuffer = fbo;
-  return fbo;
+  return it->second.complete ? it->second.name : 0;
 }
 
-void GlDevice::BindTarget() {
+bool GlDevice::BindTarget() {
   unsigned fbo = FramebufferFor(currentTarget(), currentDepth());
+  if (!fbo) return false;
   if (bypassCache || cache_.framebuffer != fbo) {
     glBindFramebuffer(GL_FRAMEBUFFER, fbo);
     cache_.framebuffer = fbo;
   }
+  return true;
+}
+
+HRESULT GlDevice::BackendCanTarget(SurfaceImpl* target, SurfaceImpl* depth) {
+  return FramebufferFor(target, depth) ? S_OK : D3DERR_INVALIDCALL;
 }
 
 void GlDevice::BackendSetTarget() {
@@ -105,21 +157,26 @@ void GlDevice::BackendSetTarget() {
   cache_.valid = false;  // depth testing depends on whether a depth surface is bound
 }
 
-HRESULT GlDevice::ReadFramebuffer(unsigned fbo, UINT w, UINT h, std::vector<D3DCOLOR>* pixels) {
+HRESULT GlDevice::ReadFramebuffer(unsigned fbo, UINT w, UINT h, std::vector<D3DCOLOR>* pixels, const char* what) {
   pixels->resize(size_t(w) * h);
+  if (!fbo) return E_FAIL;  // reported when the framebuffer was made
+  ClearGlErrors();          // only the read's own error counts
   glBindFramebuffer(GL_READ_FRAMEBUFFER, fbo);
   // Stored top row first, and BGRA bytes are 0xAARRGGBB words on a little-endian host.
   glReadPixels(0, 0, static_cast<GLsizei>(w), static_cast<GLsizei>(h), GL_BGRA, GL_UNSIGNED_BYTE,
                pixels->data());
   cache_.framebuffer = ~0u;
-  return glGetError() == GL_NO_ERROR ? S_OK : E_FAIL;
+  std::string error = TakeGlError();
+  if (error.empty()) return S_OK;
+  Report(std::string("reading ") + what + " " + Size(w, h) + " failed (" + error + ")");
+  return E_FAIL;
 }
 
 HRESULT GlDevice::BackendReadBack(std::vector<D3DCOLOR>* pixels, UINT* width, UINT* height) {
   SurfaceImpl* target = currentTarget();
   *width = target->width;
   *height = target->height;
-  return ReadFramebuffer(FramebufferFor(target, nullptr), *width, *height, pixels);
+  return ReadFramebuffer(FramebufferFor(target, nullptr), *width, *height, pixels, "the render target");
 }
 
 HRESULT GlDevice::BackendReadStencil(std::vector<BYTE>* values, UINT* width, UINT* height) {
@@ -129,17 +186,23 @@ HRESULT GlDevice::BackendReadStencil(std::vector<BYTE>* values, UINT* width, UIN
   *width = target->width;
   *height = target->height;
   values->resize(size_t(*width) * *height);
-  glBindFramebuffer(GL_READ_FRAMEBUFFER, FramebufferFor(target, depth));
+  unsigned fbo = FramebufferFor(target, depth);
+  if (!fbo) return E_FAIL;  // reported when the framebuffer was made
+  ClearGlErrors();          // only the read's own error counts
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, fbo);
   glReadPixels(0, 0, static_cast<GLsizei>(*width), static_cast<GLsizei>(*height), GL_STENCIL_INDEX,
                GL_UNSIGNED_BYTE, values->data());
   cache_.framebuffer = ~0u;
-  return glGetError() == GL_NO_ERROR ? S_OK : E_FAIL;
+  std::string error = TakeGlError();
+  if (error.empty()) return S_OK;
+  Report("reading the stencil of " + Describe(target, depth) + " failed (" + error + ")");
+  return E_FAIL;
 }
 
 HRESULT GlDevice::BackendReadFront(std::vector<D3DCOLOR>* pixels, UINT* width, UINT* height) {
   *width = params_.BackBufferWidth;
   *height = params_.BackBufferHeight;
-  return ReadFramebuffer(frontFbo_, *width, *height, pixels);
+  return ReadFramebuffer(frontFbo_, *width, *height, pixels, "the front buffer");
 }
 
 void GlDevice::BackendForget(ResourceLink* link) {
@@ -149,7 +212,7 @@ void GlDevice::BackendForget(ResourceLink* link) {
   for (auto it = fbos_.begin(); it != fbos_.end();) {
     bool uses = (link->glKind == 2 && it->first.first / 16u == name) || (link->glKind == 3 && it->first.second == name);
     if (uses) {
-      glDeleteFramebuffers(1, &it->second);
+      glDeleteFramebuffers(1, &it->second.name);
       it = fbos_.erase(it);
     } else {
       ++it;

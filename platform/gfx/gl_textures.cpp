@@ -18,7 +18,9 @@ GlFormat FormatOf(D3DFORMAT f) {
   switch (f) {
     case D3DFMT_A8R8G8B8: return {GL_RGBA8, GL_BGRA, GL_UNSIGNED_BYTE, false};
     case D3DFMT_X8R8G8B8: return {GL_RGBA8, GL_BGRA, GL_UNSIGNED_BYTE, true};
-    case D3DFMT_R5G6B5: return {GL_RGB565, GL_RGB, GL_UNSIGNED_SHORT_5_6_5, false};
+    // GL_RGB565 is a GL 4.1 / ES texture format; in 3.3 the 5_6_5 texels go
+    // into eight bits a channel, which holds every value they can have.
+    case D3DFMT_R5G6B5: return {GL_RGB8, GL_RGB, GL_UNSIGNED_SHORT_5_6_5, false};
     case D3DFMT_A1R5G5B5: return {GL_RGB5_A1, GL_BGRA, GL_UNSIGNED_SHORT_1_5_5_5_REV, false};
     case D3DFMT_X1R5G5B5: return {GL_RGB5_A1, GL_BGRA, GL_UNSIGNED_SHORT_1_5_5_5_REV, true};
     case D3DFMT_A4R4G4B4: return {GL_RGBA4, GL_BGRA, GL_UNSIGNED_SHORT_4_4_4_4_REV, false};
@@ -59,9 +61,7 @@ void GlDevice::UploadTexture(TextureImpl* t) {
   glBindTexture(GL_TEXTURE_2D, t->link.glName);
   GlFormat f = FormatOf(t->format);
   bool compressed = IsCompressedFormat(t->format);
-  if (compressed && !hasS3tc_) {
-    std::fprintf(stderr, "gfx: block-compressed textures are not supported by this GL\n");
-  }
+  ClearGlErrors();  // only the upload's own errors count
   for (size_t i = 0; i < t->levels.size(); ++i) {
     const auto& l = t->levels[i];
     auto w = static_cast<GLsizei>(l.width), h = static_cast<GLsizei>(l.height);
@@ -76,9 +76,20 @@ void GlDevice::UploadTexture(TextureImpl* t) {
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, 0);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, static_cast<GLint>(t->levels.size() - 1));
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_A, f.opaque ? GL_ONE : GL_ALPHA);
+  // Not dirty even when refused: the same pixels would be refused again each
+  // frame. A new lock and unlock tries again.
   t->link.dirty = false;
   for (unsigned& name : cache_.textures)
     if (name == t->link.glName) name = ~0u;
+  std::string error = TakeGlError();
+  t->link.glFailed = !error.empty();
+  if (t->link.glFailed) {
+    char what[96];
+    std::snprintf(what, sizeof what, "texture %ux%u %s (%zu levels%s)", t->levels[0].width, t->levels[0].height,
+                  FormatName(t->format), t->levels.size(), target ? ", render target" : "");
+    Report(std::string(what) + " is refused by GL (" + error +
+           (compressed && !hasS3tc_ ? ", no block-compressed textures here)" : ")"));
+  }
 }
 
 void GlDevice::BackendTextureChanged(TextureImpl* texture) {

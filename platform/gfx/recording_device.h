@@ -22,7 +22,7 @@ class RecordingDevice final : public DeviceBase {
 
  protected:
   void BackendClear(DWORD flags, D3DCOLOR color, float z, DWORD stencil) override;
-  void BackendDraw(const DrawRequest&) override {}
+  HRESULT BackendDraw(const DrawRequest&) override { return S_OK; }
   void BackendPresent() override;
   HRESULT BackendReset(const D3DPRESENT_PARAMETERS& params) override;
 

@@ -34,6 +34,28 @@ UINT FormatPitch(D3DFORMAT format, UINT width) {
   return width * FormatBytesPerPixel(format);
 }
 
+const char* FormatName(D3DFORMAT format) {
+  switch (format) {
+    case D3DFMT_R8G8B8: return "R8G8B8";
+    case D3DFMT_A8R8G8B8: return "A8R8G8B8";
+    case D3DFMT_X8R8G8B8: return "X8R8G8B8";
+    case D3DFMT_R5G6B5: return "R5G6B5";
+    case D3DFMT_X1R5G5B5: return "X1R5G5B5";
+    case D3DFMT_A1R5G5B5: return "A1R5G5B5";
+    case D3DFMT_A4R4G4B4: return "A4R4G4B4";
+    case D3DFMT_D16_LOCKABLE: return "D16_LOCKABLE";
+    case D3DFMT_D32: return "D32";
+    case D3DFMT_D15S1: return "D15S1";
+    case D3DFMT_D24S8: return "D24S8";
+    case D3DFMT_D16: return "D16";
+    case D3DFMT_D24X8: return "D24X8";
+    case D3DFMT_DXT1: return "DXT1";
+    case D3DFMT_DXT3: return "DXT3";
+    case D3DFMT_DXT5: return "DXT5";
+    default: return "unknown format";
+  }
+}
+
 UINT FormatLevelSize(D3DFORMAT format, UINT width, UINT height) {
   UINT rows = IsCompressedFormat(format) ? std::max(1u, (height + 3) / 4) : height;
   return FormatPitch(format, width) * rows;

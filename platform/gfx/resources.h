@@ -20,6 +20,8 @@ bool IsCompressedFormat(D3DFORMAT format);
 // Bytes of one row of blocks or pixels, and of a whole level.
 UINT FormatPitch(D3DFORMAT format, UINT width);
 UINT FormatLevelSize(D3DFORMAT format, UINT width, UINT height);
+// The format's Direct3D name without the prefix ("R5G6B5"), for messages.
+const char* FormatName(D3DFORMAT format);
 
 // Common reference counting and device bookkeeping.
 template <class Interface>
@@ -45,6 +47,7 @@ struct ResourceLink {
   unsigned glKind = 0;  // what glName names: 1 buffer, 2 texture, 3 renderbuffer
   UINT serial = 0;      // creation number, names the resource in the call log
   bool dirty = true;
+  bool glFailed = false;  // GL refused its last upload: draws using it fail
 };
 
 template <class Interface>

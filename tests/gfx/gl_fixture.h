@@ -6,12 +6,18 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
 #include "platform/gfx/device.h"
 
 namespace halvex::gfx::test {
+
+// Mesa takes some GL 4.1 / ES formats (GL_RGB565) in a 3.3 core context too;
+// without the extension that brings them it answers as a strict 3.3 driver
+// does. Set before the first context, which reads it once.
+inline const bool kStrictGl33 = setenv("MESA_EXTENSION_OVERRIDE", "-GL_ARB_ES2_compatibility", 0) == 0;
 
 struct Rgba {
   int r, g, b, a;

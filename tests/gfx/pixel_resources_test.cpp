@@ -145,5 +145,62 @@ TEST_F(ResourceTest, ResetKeepsManagedTexturesAndTakesTheNewSize) {
   t->Release();
 }
 
+// A colour and depth pair GL cannot draw into is refused, and drawing goes on
+// into the target that was set; a back buffer GL cannot hold is refused by
+// Reset, which leaves the device lost until a size it can take.
+TEST_F(ResourceTest, SurfacesGlCannotDrawIntoAreRefused) {
+  Texture* rt = nullptr;
+  ASSERT_EQ(dev_->CreateTexture(kSize, kSize, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &rt), S_OK);
+  Surface *level = nullptr, *wideDepth = nullptr;
+  rt->GetSurfaceLevel(0, &level);
+  constexpr UINT kWiderThanGl = 1u << 17;  // beyond any GL's renderbuffer and texture sizes
+  ASSERT_EQ(dev_->CreateDepthStencilSurface(kWiderThanGl, kSize, D3DFMT_D16, D3DMULTISAMPLE_NONE, &wideDepth), S_OK);
+  EXPECT_EQ(dev_->SetRenderTarget(level, wideDepth), D3DERR_INVALIDCALL);
+  dev_->SetRenderState(D3DRS_LIGHTING, FALSE);
+  dev_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFFFF0000, 1.0f, 0);
+  DrawScreenQuad(0xFF00FF00, 0, 0, 32, 64);
+  EXPECT_TRUE(Near(Pixel(16, 32), {0, 255, 0, 0}, 1)) << "the back buffer is still the target";
+  EXPECT_TRUE(Near(Pixel(48, 32), {255, 0, 0, 0}, 1));
+  for (Unknown* u : std::initializer_list<Unknown*>{level, wideDepth, rt}) u->Release();
+
+  D3DPRESENT_PARAMETERS wide = params_;
+  wide.BackBufferWidth = kWiderThanGl;
+  EXPECT_EQ(dev_->Reset(&wide), D3DERR_INVALIDCALL);
+  EXPECT_EQ(dev_->TestCooperativeLevel(), D3DERR_DEVICENOTRESET);
+  ASSERT_EQ(dev_->Reset(&params_), S_OK);
+  dev_->SetRenderState(D3DRS_LIGHTING, FALSE);
+  dev_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF0000FF, 1.0f, 0);
+  EXPECT_TRUE(Near(Pixel(16, 32), {0, 0, 255, 0}, 1));
+}
+
+// Something else's call can leave a GL error pending; read-backs and
+// screenshots answer for their own work only.
+TEST_F(ResourceTest, ReadBacksIgnoreAnErrorLeftByAnEarlierCall) {
+  using GlEnable = void (*)(unsigned);
+  auto leaveError = [] {
+    reinterpret_cast<GlEnable>(SDL_GL_GetProcAddress("glEnable"))(0xFFFFu);  // GL_INVALID_ENUM
+  };
+  dev_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_STENCIL, 0xFF00FF00, 1.0f, 7);
+  dev_->Present(nullptr, nullptr, nullptr, nullptr);
+  std::vector<D3DCOLOR> pixels;
+  std::vector<BYTE> stencil;
+  UINT w = 0, h = 0;
+  leaveError();
+  ASSERT_EQ(ReadBackPixels(dev_, &pixels, &w, &h), S_OK);
+  EXPECT_TRUE(Near(Unpack(pixels[0]), {0, 255, 0, 0}, 1));
+  leaveError();
+  ASSERT_EQ(ReadBackStencil(dev_, &stencil, &w, &h), S_OK);
+  EXPECT_EQ(stencil[0], 7);
+  leaveError();
+  Surface* shot = nullptr;
+  ASSERT_EQ(dev_->CreateImageSurface(kSize, kSize, D3DFMT_A8R8G8B8, &shot), S_OK);
+  EXPECT_EQ(dev_->GetFrontBuffer(shot), S_OK);
+  D3DLOCKED_RECT lr{};
+  ASSERT_EQ(shot->LockRect(&lr, nullptr, 0), S_OK);
+  EXPECT_TRUE(Near(Unpack(*static_cast<D3DCOLOR*>(lr.pBits)), {0, 255, 0, 0}, 1));
+  shot->UnlockRect();
+  shot->Release();
+}
+
 }  // namespace
 }  // namespace halvex::gfx::test
