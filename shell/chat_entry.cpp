@@ -6,6 +6,9 @@ namespace halvex {
 
 void OpenChat(ChatEntry& chat) {
   chat.chatLine.clear();
+  // A fresh line is below the newest sent one, whatever an earlier entry left
+  // browsed when it was cancelled or closed empty.
+  chat.chatHistoryIndex = 0;
   chat.chatOpen = true;
   chat.chatEnterArmed = false;
 }

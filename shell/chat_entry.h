@@ -21,7 +21,8 @@ struct ChatEntry {
   bool chatTyping = false;
 };
 
-// Opens entry: clears the line and disarms Enter until the arming timer.
+// Opens entry on a fresh line below the history, and disarms Enter until
+// the arming timer.
 void OpenChat(ChatEntry& chat);
 void HistoryUp(ChatEntry& chat);
 void HistoryDown(ChatEntry& chat);

@@ -57,6 +57,30 @@ TEST(ChatEntry, DownOnTheTypedLineKeepsItWhenSlotZeroHoldsAnOlderDraft) {
   EXPECT_EQ(chat.chatHistoryIndex, 0);
 }
 
+// Browsing, then leaving entry with Escape: the next entry starts on a fresh
+// line, so Down has nothing below it and Up starts again at the newest line.
+TEST(ChatEntry, EntryOpenedAfterBrowsingStartsBelowTheNewestLine) {
+  ChatEntry chat;
+  Send(chat, "first");
+  Send(chat, "second");
+  OpenChat(chat);
+  std::string sent;
+  for (unsigned char c : std::string("draft")) TypeChatChar(chat, c, sent);
+  HistoryUp(chat);
+  HistoryUp(chat);
+  ASSERT_EQ(chat.chatLine, "first");
+  ASSERT_EQ(TypeChatChar(chat, 27, sent), ChatKey::Cancelled);
+
+  OpenChat(chat);
+  HistoryDown(chat);
+  EXPECT_EQ(chat.chatLine, "") << "no older draft or sent line below the fresh line";
+  HistoryUp(chat);
+  EXPECT_EQ(chat.chatLine, "second");
+  HistoryDown(chat);
+  HistoryDown(chat);
+  EXPECT_EQ(chat.chatLine, "");
+}
+
 TEST(ChatEntry, HistoryKeepsTheNineNewestLines) {
   ChatEntry chat;
   for (int i = 0; i < 12; ++i) Send(chat, "line" + std::to_string(i));
