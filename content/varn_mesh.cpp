@@ -47,7 +47,8 @@ bool CVarnMesh::LoadGeometry(std::string_view path) {
   XFileMesh file;
   std::string error;
   if (!LoadMeshFromX(paths::Resolve(path), file, &error)) {
-    std::fprintf(stderr, "%.*s: %s\n", int(path.size()), path.data(), error.c_str());
+    std::fprintf(stderr, "%.*s: model not loaded: %s\n", int(path.size()), path.data(),
+                 error.c_str());
     return false;
   }
   systemMesh = std::make_unique<XMesh>(std::move(file.mesh));
@@ -68,9 +69,13 @@ void CVarnMesh::FinishLoad(Device* device, bool secondTexCoords) {
     }
   }
   // The passes reorder by indices and subsets alone; only the final
-  // adjacency is kept.
-  systemMesh->OptimizeInplace(kFirstOptimizationFlags);
-  systemMesh->OptimizeInplace(MeshDefaults().optimizationFlags, &adjacency);
+  // adjacency is kept. Within a subset faces stay in the file's order:
+  // collision takes the first of equally near triangles and names faces by
+  // number, and a vertex-cache reorder would change both. (Before corners
+  // were welded that reorder never moved a face, so nothing is lost.)
+  const DWORD keepFaceOrder = ~(kMeshOptVertexCache | kMeshOptStripReorder);
+  systemMesh->OptimizeInplace(kFirstOptimizationFlags & keepFaceOrder);
+  systemMesh->OptimizeInplace(MeshDefaults().optimizationFlags & keepFaceOrder, &adjacency);
   TakeDataPointers();
 }
 

@@ -19,7 +19,8 @@ struct TextureDatabase;
 
 // Two values the game keeps beside its settings and every mesh reads while
 // loading: the "Specular Highlights" choice (material power 1 or 0) and the
-// flags of the second optimisation pass.
+// flags of the second optimisation pass (its face-reordering flags are not
+// applied: faces keep the model file's order within each subset).
 struct MeshLoadDefaults {
   bool specularHighlights = true;
   DWORD optimizationFlags = kMeshOptCompact | kMeshOptAttrSort | kMeshOptStripReorder;  // 11
@@ -38,7 +39,8 @@ class CVarnMesh {
 
   // The four loading variants. device may be null (headless tools): the
   // geometry loads and every texture stays null. A model that cannot be
-  // read leaves the mesh empty and returns E_FAIL.
+  // read, or has more than 65535 distinct vertices, leaves the mesh empty,
+  // returns E_FAIL and says why on stderr, naming the file.
   gfx::HRESULT LoadFromFile(gfx::Device* device, std::string_view path);
   gfx::HRESULT LoadWithTexture(gfx::Device* device, std::string_view path,
                                std::string_view textureFile);

@@ -2,14 +2,19 @@
 // space (z negated, winding reversed, v flipped) and splits each mesh by
 // material; this undoes the conversion so the game sees the file's own
 // coordinates, and merges everything into one mesh with one subset per
-// material. Vertices are never welded: every face corner stays a vertex.
+// material. The importer gives every face corner its own vertex; the corners
+// the file shared are joined again (see WeldCorners).
 #include <assimp/Importer.hpp>
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <numeric>
+#include <unordered_map>
+#include <utility>
 
 #include "d3dutil/mesh/x_mesh.h"
 
@@ -107,6 +112,82 @@ bool Fail(std::string* error, const std::string& why) {
   return false;
 }
 
+// A corner's bytes as the vertex stores them: position, normal, texture
+// coordinates.
+struct CornerBits {
+  uint32_t bits[8];
+  bool operator==(const CornerBits& o) const { return std::memcmp(bits, o.bits, sizeof bits) == 0; }
+};
+struct CornerBitsHash {
+  size_t operator()(const CornerBits& k) const {
+    uint64_t h = 1469598103934665603ull;
+    for (uint32_t b : k.bits) h = (h ^ b) * 1099511628211ull;
+    return size_t(h);
+  }
+};
+
+CornerBits BitsOf(const Corner& c) {
+  const float values[8] = {c.position.x, c.position.y, c.position.z, c.normal.x,
+                           c.normal.y,   c.normal.z,   c.uv.x,       c.uv.y};
+  CornerBits k;
+  std::memcpy(k.bits, values, sizeof k.bits);
+  return k;
+}
+
+struct Welded {
+  std::vector<uint32_t> firstCorner;  // per vertex, the corner it was made from
+  std::vector<uint32_t> indices;      // per face corner, in the gathered order
+};
+
+// Equal bytes alone are not enough: frames of one animation are separate
+// files, and two corners that only meet in one pose (a hand on a knee) would
+// be joined in that frame alone, leaving its vertices out of step with the
+// others. So two faces that share an edge, both ends equal, join their ends;
+// that follows the file's own connectivity, which every frame shares. A
+// vertex is each group joined this way, numbered by first use.
+Welded WeldCorners(const Gathered& g) {
+  std::unordered_map<CornerBits, uint32_t, CornerBitsHash> ids;
+  std::vector<uint32_t> id(g.corners.size());
+  for (size_t c = 0; c < g.corners.size(); ++c) {
+    id[c] = ids.try_emplace(BitsOf(g.corners[c]), uint32_t(ids.size())).first->second;
+  }
+  std::vector<uint32_t> parent(g.corners.size());
+  std::iota(parent.begin(), parent.end(), 0u);
+  auto find = [&](uint32_t c) {
+    while (parent[c] != c) c = parent[c] = parent[parent[c]];
+    return c;
+  };
+  auto unite = [&](uint32_t a, uint32_t b) {
+    a = find(a), b = find(b);
+    if (a != b) parent[std::max(a, b)] = std::min(a, b);
+  };
+  // edge by the ids of its ends (lower first) -> the corners of its first face
+  std::unordered_map<uint64_t, std::pair<uint32_t, uint32_t>> edges;
+  for (size_t f = 0; f + 2 < g.indices.size(); f += 3) {
+    for (int e = 0; e < 3; ++e) {
+      uint32_t a = g.indices[f + e], b = g.indices[f + (e + 1) % 3];
+      if (id[a] == id[b]) continue;  // a collapsed edge says nothing
+      if (id[a] > id[b]) std::swap(a, b);
+      auto [it, added] = edges.try_emplace((uint64_t(id[a]) << 32) | id[b], a, b);
+      if (added) continue;
+      unite(it->second.first, a);
+      unite(it->second.second, b);
+    }
+  }
+  Welded w;
+  std::vector<uint32_t> vertexOf(g.corners.size(), ~0u);
+  w.indices.reserve(g.indices.size());
+  for (uint32_t c : g.indices) {
+    uint32_t& v = vertexOf[find(c)];
+    if (v == ~0u) {
+      v = uint32_t(w.firstCorner.size());
+      w.firstCorner.push_back(c);
+    }
+    w.indices.push_back(v);
+  }
+  return w;
+}
+
 }  // namespace
 
 bool LoadMeshFromX(const std::string& hostPath, XFileMesh& out, std::string* error) {
@@ -119,29 +200,32 @@ bool LoadMeshFromX(const std::string& hostPath, XFileMesh& out, std::string* err
   Gathered g;
   GatherNode(*scene, *scene->mRootNode, aiMatrix4x4(), useMaterials, g);
   if (g.attributes.empty()) return Fail(error, "the file holds no triangles");
-  if (g.corners.size() > 0xFFFF) {
-    return Fail(error, "the model needs " + std::to_string(g.corners.size()) +
-                           " vertices; 16-bit indices allow 65535");
-  }
-
-  XMesh mesh(kMeshFvf, uint32_t(g.corners.size()), uint32_t(g.attributes.size()));
   bool missingNormals = false;
-  for (uint32_t v = 0; v < g.corners.size(); ++v) {
-    mesh.setPosition(v, g.corners[v].position);
-    mesh.setNormal(v, g.corners[v].normal);
-    mesh.setTexCoord(v, 0, g.corners[v].uv);
-    missingNormals |= !g.corners[v].hasNormal;
-  }
-  std::copy(g.indices.begin(), g.indices.end(), mesh.indexData());
-  mesh.attributes() = g.attributes;
+  for (const Corner& c : g.corners) missingNormals |= !c.hasNormal;
   if (missingNormals) {
-    XMesh computed;
-    mesh.CloneFvf(kMeshFvf, computed);
-    computed.ComputeNormals();
-    for (uint32_t v = 0; v < g.corners.size(); ++v) {
-      if (!g.corners[v].hasNormal) mesh.setNormal(v, computed.normal(v));
+    // before welding: computed normals are part of what makes corners equal
+    std::vector<Vec3> positions(g.corners.size());
+    for (size_t c = 0; c < g.corners.size(); ++c) positions[c] = g.corners[c].position;
+    const std::vector<Vec3> computed = SmoothNormals(positions, g.indices);
+    for (size_t c = 0; c < g.corners.size(); ++c) {
+      if (!g.corners[c].hasNormal) g.corners[c].normal = computed[c];
     }
   }
+  const Welded w = WeldCorners(g);
+  if (w.firstCorner.size() > 0xFFFF) {
+    return Fail(error, "the model has " + std::to_string(w.firstCorner.size()) +
+                           " distinct vertices; 16-bit indices allow 65535");
+  }
+
+  XMesh mesh(kMeshFvf, uint32_t(w.firstCorner.size()), uint32_t(g.attributes.size()));
+  for (uint32_t v = 0; v < w.firstCorner.size(); ++v) {
+    const Corner& c = g.corners[w.firstCorner[v]];
+    mesh.setPosition(v, c.position);
+    mesh.setNormal(v, c.normal);
+    mesh.setTexCoord(v, 0, c.uv);
+  }
+  std::copy(w.indices.begin(), w.indices.end(), mesh.indexData());
+  mesh.attributes() = g.attributes;
   mesh.BuildAttributeTable();
 
   if (useMaterials) {

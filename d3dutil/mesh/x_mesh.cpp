@@ -220,19 +220,29 @@ bool XMesh::CloneFvf(DWORD fvf, XMesh& out) const {
   return true;
 }
 
+std::vector<Vec3> SmoothNormals(const std::vector<Vec3>& positions,
+                                const std::vector<uint32_t>& indices) {
+  std::unordered_map<PositionKey, Vec3, PositionKeyHash> sums;
+  for (size_t f = 0; f + 2 < indices.size(); f += 3) {
+    Vec3 a = positions[indices[f]], b = positions[indices[f + 1]], c = positions[indices[f + 2]];
+    Vec3 n = Vec3Normalize(Vec3Cross(b - a, c - a));
+    for (int k = 0; k < 3; ++k) sums[KeyOf(positions[indices[f + k]])] += n;
+  }
+  std::vector<Vec3> normals(positions.size(), Vec3(0.0f));
+  for (size_t v = 0; v < positions.size(); ++v) {
+    auto it = sums.find(KeyOf(positions[v]));
+    if (it != sums.end()) normals[v] = Vec3Normalize(it->second);
+  }
+  return normals;
+}
+
 void XMesh::ComputeNormals() {
   if (layout_.normal < 0) return;
-  std::unordered_map<PositionKey, Vec3, PositionKeyHash> sums;
-  for (uint32_t f = 0; f < faceCount(); ++f) {
-    Vec3 a = position(indices_[f * 3]), b = position(indices_[f * 3 + 1]),
-         c = position(indices_[f * 3 + 2]);
-    Vec3 n = Vec3Normalize(Vec3Cross(b - a, c - a));
-    for (int k = 0; k < 3; ++k) sums[KeyOf(position(indices_[f * 3 + k]))] += n;
-  }
-  for (uint32_t v = 0; v < vertexCount_; ++v) {
-    auto it = sums.find(KeyOf(position(v)));
-    setNormal(v, it == sums.end() ? Vec3(0.0f) : Vec3Normalize(it->second));
-  }
+  std::vector<Vec3> positions(vertexCount_);
+  for (uint32_t v = 0; v < vertexCount_; ++v) positions[v] = position(v);
+  const std::vector<Vec3> normals =
+      SmoothNormals(positions, std::vector<uint32_t>(indices_.begin(), indices_.end()));
+  for (uint32_t v = 0; v < vertexCount_; ++v) setNormal(v, normals[v]);
 }
 
 bool XMesh::Intersect(const Vec3& origin, const Vec3& dir, DWORD* faceIndex, float* u, float* v,

@@ -132,13 +132,28 @@ struct XFileMesh {
   std::vector<DWORD> adjacency;
 };
 
+// Per-vertex normals as ComputeNormals makes them, for any number of
+// vertices: the normalised sum of the unit normals of the triangles (three
+// indices each, in order) that use the vertex's position; 0 for none.
+std::vector<Vec3> SmoothNormals(const std::vector<Vec3>& positions,
+                                const std::vector<uint32_t>& indices);
+
 // Loads every mesh of an X file (text, binary or compressed) into one mesh
 // in the file's own coordinates and winding, frame transforms applied, one
 // subset per material, in the 32-byte layout (normals computed where the
-// file has none, texture coordinates 0 where it has none). Each face corner
-// is a vertex of its own, so files of one topology load with the same vertex
-// count and order. False with a reason when the file cannot be read, holds
-// no triangles or needs more than 65535 vertices.
+// file has none, texture coordinates 0 where it has none). Faces come in
+// the importer's order (the file's, grouped by material), each with its
+// corners in the importer's order; joining corners changes neither.
+//
+// The importer hands over every face corner separately; corners are joined
+// into one vertex again where they are bit for bit the same (position,
+// normal, texture coordinates) and lie on an edge two faces share (its other
+// end the same as well). Following the edges keeps the result a matter of
+// topology: two key frames of one animation whose corners meet at a point in
+// one pose only still load with the same vertices, in the same order.
+//
+// False with a reason when the file cannot be read, holds no triangles or
+// has more than 65535 vertices after joining.
 bool LoadMeshFromX(const std::string& hostPath, XFileMesh& out, std::string* error = nullptr);
 
 }  // namespace halvex

@@ -1,7 +1,15 @@
 // The generated default pack through the game's own loaders: every list
-// reads without a problem, every texture and model loads, tiles resolve their
-// database textures, and the checker finds nothing.
+// reads without a problem, every texture and model loads with the file's
+// triangles, tiles resolve their database textures, and the checker finds
+// nothing.
+#include <assimp/Importer.hpp>
+#include <assimp/postprocess.h>
+#include <assimp/scene.h>
+
+#include <algorithm>
+#include <array>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 
 #include "content/content_messages.h"
@@ -21,6 +29,37 @@ fs::path PackDirectory() {
   if (!binary) return {};
   fs::path pack = fs::path(binary) / "bin" / "content";
   return fs::exists(pack / "system" / "worlds.txt") ? pack : fs::path();
+}
+
+// A pack model's triangles as the loader took them before it welded
+// corners: every face's corners read straight from the importer, faces
+// grouped by material in the file's order. Like the loader it composes the
+// root transform onto identity before applying it (the root's own matrix
+// would give some zeros the other sign), negates z and turns the winding
+// back. The pack writes no frames, so the root holds every mesh.
+std::vector<std::array<Vec3, 3>> UnweldedTriangles(const fs::path& file) {
+  Assimp::Importer importer;
+  const aiScene* scene = importer.ReadFile(file.string(), aiProcess_Triangulate);
+  if (!scene || !scene->mRootNode) return {};
+  const aiNode& root = *scene->mRootNode;
+  const aiMatrix4x4 transform = aiMatrix4x4() * root.mTransformation;
+  std::vector<std::pair<unsigned, std::array<Vec3, 3>>> faces;
+  for (unsigned m = 0; m < root.mNumMeshes; ++m) {
+    const aiMesh& mesh = *scene->mMeshes[root.mMeshes[m]];
+    auto corner = [&](unsigned v) {
+      const aiVector3D p = transform * mesh.mVertices[v];
+      return Vec3(p.x, p.y, -p.z);
+    };
+    for (unsigned f = 0; f < mesh.mNumFaces; ++f) {
+      const unsigned* i = mesh.mFaces[f].mIndices;
+      faces.push_back({mesh.mMaterialIndex, {corner(i[0]), corner(i[2]), corner(i[1])}});
+    }
+  }
+  std::stable_sort(faces.begin(), faces.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::vector<std::array<Vec3, 3>> triangles;
+  for (const auto& f : faces) triangles.push_back(f.second);
+  return triangles;
 }
 
 class GeneratedPack : public ContentFixture {
@@ -74,6 +113,32 @@ TEST_F(GeneratedPack, EveryModelLoadsNonDegenerateWithItsTextures) {
     EXPECT_EQ(mesh.RestoreDeviceObjects(device_, D3DXMESH_WRITEONLY, false, false), gfx::S_OK);
   }
   EXPECT_GE(models, 25);  // every file the full load names
+}
+
+// Collision reads nothing but the corner positions of each triangle in
+// order, so the same corners bit for bit in the same order are the same
+// collision answers on every tile.
+TEST_F(GeneratedPack, WeldedModelsAndTilesKeepEveryTriangleCornerForCorner) {
+  std::vector<fs::path> files;
+  for (const auto& e : fs::recursive_directory_iterator(pack_)) {
+    if (e.path().extension() == ".x") files.push_back(e.path());
+  }
+  ASSERT_GE(files.size(), 25u + 2 * 2 * kTileCount);  // objects, both areas' Check and Render tiles
+  for (const fs::path& file : files) {
+    const std::string path = fs::relative(file, pack_).string();
+    const std::vector<std::array<Vec3, 3>> before = UnweldedTriangles(file);
+    CVarnMesh mesh;
+    ASSERT_EQ(mesh.LoadFromFile(nullptr, path), gfx::S_OK) << path;
+    ASSERT_EQ(mesh.faceCount, before.size()) << path;
+    EXPECT_LT(mesh.vertexCount(), mesh.faceCount * 3) << path << ": no corner was shared";
+    for (uint32_t f = 0; f < mesh.faceCount; ++f) {
+      for (int c = 0; c < 3; ++c) {
+        const Vec3 p = mesh.systemMesh->position(mesh.indexData[f * 3 + c]);
+        ASSERT_EQ(std::memcmp(&p, &before[f][size_t(c)], sizeof p), 0)
+            << path << " face " << f << " corner " << c;
+      }
+    }
+  }
 }
 
 TEST_F(GeneratedPack, AreasLoadTheirTilesWithDatabaseTextures) {

@@ -1,5 +1,7 @@
 #include "content/varn_mesh.h"
 
+#include <array>
+
 #include "content/content_messages.h"
 #include "content/texture_database.h"
 #include "tests/content/content_fixture.h"
@@ -157,6 +159,72 @@ TEST_F(VarnMeshTest, FailuresLeaveTheMeshEmpty) {
   ASSERT_EQ(mesh.LoadFromFile(device_, "objects\\three.x"), S_OK);
   EXPECT_EQ(mesh.CloneToFormat(device_, D3DFVF_XYZRHW), E_FAIL);
   EXPECT_EQ(mesh.vertexStride(), 32u);
+}
+
+// A text X file of the given vertices and triangles, no materials.
+std::string XText(const std::vector<Vec3>& vertices, const std::vector<std::array<int, 3>>& faces) {
+  std::string s = "xof 0302txt 0032\nMesh m {\n" + std::to_string(vertices.size()) + ";\n";
+  for (size_t i = 0; i < vertices.size(); ++i) {
+    const Vec3& p = vertices[i];
+    s += std::to_string(int(p.x)) + ";" + std::to_string(int(p.y)) + ";0;" +
+         (i + 1 == vertices.size() ? ";\n" : ",\n");
+  }
+  s += std::to_string(faces.size()) + ";\n";
+  for (size_t i = 0; i < faces.size(); ++i) {
+    s += "3;" + std::to_string(faces[i][0]) + "," + std::to_string(faces[i][1]) + "," +
+         std::to_string(faces[i][2]) + (i + 1 == faces.size() ? ";;\n" : ";,\n");
+  }
+  return s + "}\n";
+}
+
+// Past 21,845 triangles the corners alone outnumber 16-bit indices; what
+// counts is how many distinct vertices they make.
+TEST_F(VarnMeshTest, LargeModelsLoadWhenCornersAreSharedAndAreRefusedByNameOtherwise) {
+  const int columns = 110, rows = 100;  // 22,000 triangles on 11,211 vertices
+  std::vector<Vec3> grid;
+  std::vector<std::array<int, 3>> gridFaces;
+  for (int y = 0; y <= rows; ++y) {
+    for (int x = 0; x <= columns; ++x) grid.emplace_back(x, y, 0);
+  }
+  for (int y = 0; y < rows; ++y) {
+    for (int x = 0; x < columns; ++x) {
+      const int a = y * (columns + 1) + x, b = a + 1, c = a + columns + 1, d = c + 1;
+      gridFaces.push_back({a, c, b});
+      gridFaces.push_back({b, c, d});
+    }
+  }
+  Write("objects/grid.x", XText(grid, gridFaces));
+  CVarnMesh mesh;
+  ASSERT_EQ(mesh.LoadFromFile(nullptr, "objects\\grid.x"), S_OK);
+  EXPECT_EQ(mesh.vertexCount(), grid.size());
+  ASSERT_EQ(mesh.faceCount, gridFaces.size());
+  // every triangle in the file's order, its corners in the file's cycle
+  auto sameCorners = [&](uint32_t f, int turn) {
+    for (int c = 0; c < 3; ++c) {
+      if (mesh.systemMesh->position(mesh.indexData[f * 3 + c]) != grid[gridFaces[f][(c + turn) % 3]])
+        return false;
+    }
+    return true;
+  };
+  for (uint32_t f = 0; f < mesh.faceCount; ++f) {
+    ASSERT_TRUE(sameCorners(f, 0) || sameCorners(f, 1) || sameCorners(f, 2)) << f;
+  }
+
+  std::vector<Vec3> apart;  // 21,846 triangles sharing nothing: 65,538 vertices
+  std::vector<std::array<int, 3>> apartFaces;
+  for (int i = 0; i < 21846; ++i) {
+    const int x = (i % 200) * 2, y = (i / 200) * 2, v = int(apart.size());
+    apart.insert(apart.end(), {Vec3(x, y, 0), Vec3(x, y + 1, 0), Vec3(x + 1, y, 0)});
+    apartFaces.push_back({v, v + 1, v + 2});
+  }
+  Write("objects/apart.x", XText(apart, apartFaces));
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(mesh.LoadFromFile(nullptr, "objects\\apart.x"), E_FAIL);
+  const std::string error = ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(mesh.faceCount, 0u);
+  EXPECT_EQ(mesh.vertexData, nullptr);
+  EXPECT_NE(error.find("objects\\apart.x"), std::string::npos) << error;
+  EXPECT_NE(error.find("65538"), std::string::npos) << error;
 }
 
 TEST_F(VarnMeshTest, RestoreFailureShowsTheRestoreErrorBox) {

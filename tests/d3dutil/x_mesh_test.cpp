@@ -156,6 +156,29 @@ TEST_F(XFileTest, KeyFramesOfOneTopologyKeepTheSameVertexOrderThroughOptimisatio
   }
 }
 
+// A strip and a triangle whose first corner touches the strip's far end in
+// one pose only. There the two corners are equal bit for bit (normals are
+// computed from positions, texture coordinates are all 0), but joining them
+// in that frame alone would put it out of step with the other.
+TEST_F(XFileTest, CornersThatMeetInOnePoseOnlyStayApartInEveryFrame) {
+  auto frame = [&](const std::string& name, float gap) {
+    const std::string x0 = std::to_string(2.0f + gap), x1 = std::to_string(3.0f + gap);
+    XFileMesh x;
+    EXPECT_TRUE(LoadMeshFromX(Write(name, Strip(2, 0.0f) + "Mesh touch {\n3;\n" + x0 + ";0;0;,\n" +
+                                              x1 + ";0;0;,\n" + x0 + ";-1;0;;\n1;\n3;0,1,2;;\n}\n"),
+                              x));
+    return x;
+  };
+  const XFileMesh touching = frame("touching.x", 0.0f), apart = frame("apart.x", 0.5f);
+  for (const XFileMesh* k : {&touching, &apart}) {
+    EXPECT_EQ(k->mesh.vertexCount(), 9u);  // the strip's 6 shared vertices and the triangle's 3
+  }
+  ASSERT_EQ(touching.mesh.faceCount(), apart.mesh.faceCount());
+  for (uint32_t i = 0; i < touching.mesh.faceCount() * 3; ++i) {
+    ASSERT_EQ(touching.mesh.indexData()[i], apart.mesh.indexData()[i]) << i;
+  }
+}
+
 TEST_F(XFileTest, BrokenAndEmptyFilesFail) {
   XFileMesh x;
   std::string error;
