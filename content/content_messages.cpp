@@ -22,4 +22,9 @@ void ShowContentMessage(const char* text, const char* caption) {
   }
 }
 
+void ShowContentMessage(const char* text, const char* caption, const std::string& detail) {
+  std::fprintf(stderr, "%s\n", detail.c_str());
+  ShowContentMessage(text, caption);
+}
+
 }  // namespace halvex

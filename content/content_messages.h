@@ -5,6 +5,7 @@
 #pragma once
 
 #include <functional>
+#include <string>
 
 namespace halvex {
 
@@ -12,5 +13,8 @@ using ContentMessageHandler = std::function<void(const char* text, const char* c
 
 void SetContentMessageHandler(ContentMessageHandler handler);
 void ShowContentMessage(const char* text, const char* caption);
+// The same box, with a line on stderr first that says what the box cannot
+// (which file, which line, what went wrong).
+void ShowContentMessage(const char* text, const char* caption, const std::string& detail);
 
 }  // namespace halvex

@@ -60,18 +60,35 @@ void TextureDatabase::Release() {
 void LoadTextureDatabase(Device* device, TextureDatabase& database, LoadingProgress* progress,
                          DataFileProblems* problems) {
   database.Release();
-  TextureNameList list = ReadTextureNameList("system\\textures.txt", problems);
+  const char* const path = "system\\textures.txt";
+  std::string text;
+  LoadContentText(path, text, problems);
+  TextureNameList list = ParseTextureNameList(text, path, problems);
   database.textureCount = list.textureCount;
   database.textures.assign(size_t(list.textureCount), nullptr);
+  // The list pads a file shorter than its count with empty names; the same
+  // reading again tells which entries have a line of their own.
+  LineReader lines(text, path, nullptr);
+  lines.Next();  // the count
   if (progress) progress->ClearBar();
   for (int i = 0; i < list.textureCount; ++i) {
+    if (lines.AtEnd()) {
+      // one box for the whole shortfall; reading the list already reported
+      // where it ends (on stderr, or to the caller's problem list)
+      ShowContentMessage("", "FAILED");
+      break;
+    }
+    lines.Next();
     if (progress) {
       progress->Redraw("Generating Texture Database");
       if (i % 2 == 1) progress->AppendBarGlyphs(4);
     }
-    Texture* texture = Create(device, TexturePath(list.fileNames[size_t(i)]));
+    const std::string file = TexturePath(list.fileNames[size_t(i)]);
+    Texture* texture = Create(device, file);
     if (!texture) {
-      ShowContentMessage("", "FAILED");
+      ShowContentMessage("", "FAILED", std::string(path) + ":" +
+                                           std::to_string(lines.lineNumber()) +
+                                           ": cannot load " + file);
       continue;
     }
     texture->PreLoad();

@@ -32,7 +32,11 @@ struct TextureDatabase {
 
 // Fills the database from system\textures.txt: one loading-screen redraw per
 // texture, four bar glyphs after each odd one, a "FAILED" box (empty text)
-// for every texture that cannot be created, and PreLoad for the others.
+// for every texture that cannot be created, and PreLoad for the others. Each
+// box comes with a stderr line naming the file, its line and the texture. A
+// list shorter than its count stops at its last line with one more box (the
+// missing entries stay null); the line saying where it ends is the list
+// reader's problem report.
 void LoadTextureDatabase(gfx::Device* device, TextureDatabase& database,
                          LoadingProgress* progress = nullptr,
                          DataFileProblems* problems = nullptr);

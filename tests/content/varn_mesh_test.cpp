@@ -251,8 +251,10 @@ class TextureDatabaseTest : public ContentFixture {
   };
 };
 
-TEST_F(TextureDatabaseTest, MissingFileShowsOneFailedBoxAndLoadingGoesOn) {
-  Write("system/textures.txt", "3\r\nfloor.dds\r\nmissing.dds\r\nsub\\wall.dds\r\n");
+// A missing texture and a list three lines short of its count: one box for
+// each, and stderr says where and what.
+TEST_F(TextureDatabaseTest, FailedBoxesComeWithFileAndLineAndAShortListEndsOnce) {
+  Write("system/textures.txt", "6\r\nfloor.dds\r\nmissing.dds\r\nsub\\wall.dds\r\n");
   WriteDds("textures/floor.dds", 2);
   WriteDds("textures/sub/wall.dds", 4);
   std::vector<std::string> boxes;
@@ -261,14 +263,19 @@ TEST_F(TextureDatabaseTest, MissingFileShowsOneFailedBoxAndLoadingGoesOn) {
   });
   TextureDatabase db;
   Progress progress;
+  ::testing::internal::CaptureStderr();
   LoadTextureDatabase(device_, db, &progress);
+  const std::string errors = ::testing::internal::GetCapturedStderr();
   SetContentMessageHandler(nullptr);
-  ASSERT_EQ(db.textureCount, 3);
+  ASSERT_EQ(db.textureCount, 6);
   EXPECT_EQ(Width(db.At(0)), 2u);
   EXPECT_EQ(db.At(1), nullptr);
   EXPECT_EQ(Width(db.At(2)), 4u);
   EXPECT_EQ(db.At(3), nullptr);
-  EXPECT_EQ(boxes, std::vector<std::string>{"FAILED|"});
+  EXPECT_EQ(boxes, std::vector<std::string>(2, "FAILED|"));
+  EXPECT_EQ(errors,
+            "system\\textures.txt:5: the file ends before its 6 texture entries\n"
+            "system\\textures.txt:3: cannot load textures\\missing.dds\n");
   EXPECT_EQ(progress.glyphs, 4);
   EXPECT_EQ(progress.captions,
             std::vector<std::string>(3, "Generating Texture Database"));
