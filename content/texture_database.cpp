@@ -29,8 +29,8 @@ void ReleaseAndClear(Texture*& texture) {
 
 // The half sizes are the integer thirds of 20, 5, 7, 5, 10, 5, 2 and 1.
 constexpr LensFlareElement kLensFlare[kLensFlareElements] = {
-    {20 / 3, 30.0f, 4}, {5 / 3, 18.0f, 2}, {7 / 3, 15.0f, 3}, {5 / 3, 6.0f, 4},
-    {10 / 3, 2.0f, 2},  {5 / 3, -4.0f, 4}, {2 / 3, -1.0f, 0}, {1 / 3, -7.0f, 1}};
+    {20 / 3, 20, 30.0f, 4}, {5 / 3, 5, 18.0f, 2}, {7 / 3, 7, 15.0f, 3}, {5 / 3, 5, 6.0f, 4},
+    {10 / 3, 10, 2.0f, 2},  {5 / 3, 5, -4.0f, 4}, {2 / 3, 2, -1.0f, 0}, {1 / 3, 1, -7.0f, 1}};
 
 const char* const kFirstGroup[] = {"bullet1", "rocket1", "flare1", "smoke1", "shadow2",
                                    "blood",   "chat",    "band",   "armor",  "shark"};

@@ -41,8 +41,11 @@ void LoadTextureDatabase(gfx::Device* device, TextureDatabase& database,
                          LoadingProgress* progress = nullptr,
                          DataFileProblems* problems = nullptr);
 
+// One element of the lens flare: its size and a third of it (both whole
+// numbers), how far along the flare's axis it sits, and its lens texture.
 struct LensFlareElement {
-  int halfSize;
+  int third;
+  int size;
   float position;
   int lensTexture;
 };

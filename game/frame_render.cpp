@@ -36,6 +36,7 @@ render::SceneInputs Game::MakeSceneInputs(float ts) {
   in.timeScale = ts;
   in.ambient = ambient_;
   in.environmentMapping = settings_.environmentMapping;
+  in.lighting = settings_.lighting;
   in.backgroundExtras = backgroundExtras_ != 0;
   for (int i = 0; i < 2; ++i) {
     in.lightMapEffect[i] = dev_.lightMapEffect[i];
@@ -61,7 +62,10 @@ void Game::RefreshEnvironment() {
   objects_.environmentTexture->GetSurfaceLevel(0, &level);
   d->SetRenderTarget(level, objects_.environmentDepth);
   render::Camera mirror;
-  render::DrawEnvironmentMap(MakeSceneInputs(frame_ ? frame_->timeScale : 0.0f), s, mirror, sceneFrame_);
+  render::SceneInputs in = MakeSceneInputs(frame_ ? frame_->timeScale : 0.0f);
+  const render::LightInputs lights = Lights();
+  if (sceneFrame_.lightSetup) in.lights = &lights;
+  render::DrawEnvironmentMap(in, s, mirror, sceneFrame_);
   d->SetRenderTarget(target, depth);
   for (Surface* surface : {level, target, depth})
     if (surface) surface->Release();
@@ -109,6 +113,7 @@ void Game::DrawScene() {
   d->SetStreamSource(0, dev_.quadVertexBuffer, 24);
   if (s.settings.renderProjectiles) render::DrawProjectiles(fx, s, camera_, sceneFrame_.billboardFull);
   render::DrawLensFlare(fx, s, camera_, effects_, s.clocks.sun);
+  render::DrawShadowsAndChatIcons(in, s, camera_, sceneFrame_);
   render::DrawWorldBlood(in, s, camera_, sceneFrame_);
   DrawHudLayer();
   d->EndScene();

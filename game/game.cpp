@@ -172,6 +172,7 @@ screens::IntroInputs Game::PresentationInputs() {
   in.exitRequested = &flags_.exitRequested;
   in.keyboard = dev_.keyboardDevice;
   in.setupLights = [this] { PresentationLights(); };
+  in.sceneAmbient = &ambient_;
   in.waitWhileInactive = [this] { WaitWhileInactive(); };
   in.resetDevice = [this] { device::ResetDevice(dev_, *this, false); };
   return in;
@@ -187,7 +188,9 @@ void Game::RunClosingScreen() {
 void Game::PresentationLights() {
   render::LightInputs l = Lights();
   l.presentationScreen = true;
-  ambient_ = render::SetupLights(dev_.device, l);
+  // Leaves the ambient level and its stored values alone: the credits are
+  // lit from the match's last ambient colour.
+  render::SetupLights(dev_.device, l);
 }
 
 }  // namespace halvex::game

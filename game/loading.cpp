@@ -180,6 +180,14 @@ void Game::InvalidateDeviceObjects(bool) {
 }
 
 void Game::DeleteDeviceObjects() {
+  // The screen goes black before the content it showed is freed, so the
+  // last picture does not stay up at exit or during a full reload.
+  if (Device* d = dev_.device) {
+    d->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0x00000000, 1.0f, 0);
+    d->BeginScene();
+    d->EndScene();
+    d->Present(nullptr, nullptr, nullptr, nullptr);
+  }
   for (VertexBuffer** q : {&bannerQuad_, &overdrawQuad_}) {
     if (*q) (*q)->Release();
     *q = nullptr;

@@ -230,4 +230,9 @@ AmbientLevels SetupLights(Device* d, const LightInputs& in) {
   return levels;
 }
 
+DWORD AmbientColour(const AmbientLevels& a, float add) {
+  auto c = [add](float v) { return static_cast<DWORD>(std::clamp(v + add, 0.0f, 255.0f)); };
+  return 0xff000000u | c(a.red) << 16 | c(a.green) << 8 | c(a.blue);
+}
+
 }  // namespace halvex::render

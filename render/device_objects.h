@@ -96,6 +96,10 @@ struct AmbientLevels {
   float red = 40, green = 40, blue = 60;
 };
 
+// An opaque ambient colour from the levels, each channel raised by `add`
+// and kept to 0..255.
+gfx::DWORD AmbientColour(const AmbientLevels& levels, float add = 0.0f);
+
 // Sets the sun (light 0), the moving fill light (6) and the ambient level.
 AmbientLevels SetupLights(gfx::Device* device, const LightInputs& in);
 

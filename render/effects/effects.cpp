@@ -76,7 +76,8 @@ void DrawProjectiles(const EffectInputs& in, MatchState& s, const Camera& cam, c
   Texture* const textures[4] = {in.textures->bullet, in.textures->rocket, in.textures->flare,
                                 in.textures->smoke};
   const Vec3 pivot = s.player.view.pivot;
-  bool playerLight = false, combatantLight = false;
+  const Projectile* newest = nullptr;  // of the player's shots drawn: it carries light 1
+  bool combatantLight = false;
   for (int pass = 0; pass < 4; ++pass) {
     d->SetTexture(0, textures[pass]);
     if (!s.flags.spectatorMode && pass < 3) {
@@ -87,9 +88,7 @@ void DrawProjectiles(const EffectInputs& in, MatchState& s, const Camera& cam, c
           continue;
         }
         DrawShotSprites(d, cam, shot, pass, billboard);
-        D3DLIGHT8 l = ShotLight(shot.position, cam, shot.weaponIndex == 1);
-        d->SetLight(1, &l);
-        playerLight = true;
+        if (!newest || shot.age < newest->age) newest = &shot;
       }
     }
     for (int i = 0; i < s.combatantCount; ++i) {
@@ -108,7 +107,11 @@ void DrawProjectiles(const EffectInputs& in, MatchState& s, const Camera& cam, c
       }
     }
   }
-  d->LightEnable(1, playerLight ? TRUE : FALSE);
+  if (newest) {
+    const D3DLIGHT8 l = ShotLight(newest->position, cam, newest->weaponIndex == 1);
+    d->SetLight(1, &l);
+  }
+  d->LightEnable(1, newest ? TRUE : FALSE);
   d->LightEnable(2, combatantLight ? TRUE : FALSE);
   FillQuad(in.quad, -1, 1, 1, -1);
 }
@@ -119,8 +122,7 @@ float FlareFacing(const Vec3& pivot, const Vec3& sun, const Vec3& look) {
 
 bool DrawLensFlare(const EffectInputs& in, const MatchState& s, const Camera& cam, EffectState& fx,
                    const Vec3& sun) {
-  float shine = fx.shineFrame + 0.9f * in.timeScale;
-  fx.shineFrame = shine < 10.0f ? static_cast<int>(shine) : 0;
+  fx.shine.Advance(in.timeScale);
   fx.pulse += fx.pulseSpeed * in.timeScale;
   if (std::fabs(fx.pulse) > 1.0f) {
     fx.pulseSpeed = -fx.pulseSpeed;
@@ -155,11 +157,14 @@ bool DrawLensFlare(const EffectInputs& in, const MatchState& s, const Camera& ca
     FillQuad(in.quad, -half, half, half, -half);
     DrawQuadAt(d, cam, p + dist * axis, r);
   };
-  sprite(100.0f, 30.0f + std::trunc(10.0f * fx.pulse), in.textures->shineTextures[fx.shineFrame]);
+  sprite(100.0f, 30.0f + std::trunc(10.0f * fx.pulse), in.textures->shineTextures[fx.shine.Frame()]);
   sprite(100.0f, 10.0f, in.textures->lensTextures[2]);
   if (f > 0.8f)
+    // A third of each element's size: at the full size the two largest
+    // elements cover the screen and wash it out. At least 1, so the two
+    // smallest (a third of 2 and of 1) still show.
     for (const LensFlareElement& e : in.textures->lensFlareElements)
-      sprite(e.position, static_cast<float>(e.halfSize),
+      sprite(e.position, static_cast<float>(std::max(e.third, 1)),
              in.textures->lensTextures[std::clamp(e.lensTexture, 0, kLensTextures - 1)]);
   if (f > 0.83f) DrawGlare(in, static_cast<DWORD>(std::min(255.0f, (f - 0.83f) * 4200.0f)));
   FillQuad(in.quad, -1, 1, 1, -1);

@@ -15,7 +15,7 @@
 namespace halvex::render {
 
 struct EffectState {
-  int shineFrame = 0;
+  AnimationCounter shine{0.9f, kShineTextures};
   float pulse = 0.0f, pulseSpeed = 0.1f;
 };
 

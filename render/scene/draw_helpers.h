@@ -66,6 +66,26 @@ struct OverdrawCounts {
 };
 bool CountOverdraw(gfx::Device* d, OverdrawCounts* counts);
 
+// A looping texture-sequence counter (caustics, shine): it advances by
+// rate x timeScale a frame and starts again at 0 on reaching its frame
+// count. The fraction is kept between frames, so the sequence plays at the
+// same speed at any frame rate (a truncated step would stand still once a
+// frame's step drops below 1).
+class AnimationCounter {
+ public:
+  AnimationCounter(float rate, int frames) : rate_(rate), frames_(frames) {}
+  void Advance(float timeScale) {
+    value_ += rate_ * timeScale;
+    if (!(value_ >= 0.0f && value_ < static_cast<float>(frames_))) value_ = 0.0f;
+  }
+  int Frame() const { return static_cast<int>(value_); }
+
+ private:
+  float rate_;
+  int frames_;
+  float value_ = 0.0f;
+};
+
 // Material with diffuse = ambient = (r, g, b, a).
 gfx::D3DMATERIAL8 ColourMaterial(float r, float g, float b, float a);
 

@@ -25,11 +25,6 @@ Vec3 ViewDirection(const PlayerView& v) { return Vec3Normalize(v.target - v.pivo
 
 void SetAmbient(Device* d, DWORD colour) { d->SetRenderState(D3DRS_AMBIENT, colour); }
 
-DWORD AmbientColour(const AmbientLevels& a) {
-  auto c = [](float v) { return static_cast<DWORD>(std::clamp(v, 0.0f, 255.0f)); };
-  return 0xff000000u | c(a.red) << 16 | c(a.green) << 8 | c(a.blue);
-}
-
 void DrawFirstPersonWeapon(Device* d, const SceneInputs& in, const MatchState& s, const Camera& cam) {
   const PlayerState& p = s.player;
   CVarnMesh* model = in.models->weapons[std::clamp(p.weaponIndex, 0, 2)];
@@ -205,9 +200,30 @@ void DrawTilePass(Device* d, const SceneInputs& in, const MatchState& s, const C
     if (i > sel.nearCount && tile.coneDistance > sel.coneLimit) continue;
     f.visibleTiles[order[i]] = true;
     ++f.tilesDrawn;
-    DrawTile(d, in, order[i], opaque ? 0 : 1, f.causticsFrame, true);
+    DrawTile(d, in, order[i], opaque ? 0 : 1, f.caustics.Frame(), true);
   }
 }
+
+// The sea is the ocean model scaled 15. Normals go through the inverse
+// transpose of the world matrix, which shrinks them 15 times, and the
+// lights would reach the water at a fifteenth of their strength: the sea
+// went black by day. While it is drawn its normals are renormalised.
+class ScaledSeaLighting {
+ public:
+  explicit ScaledSeaLighting(Device* d) : d_(d) { d_->SetRenderState(D3DRS_NORMALIZENORMALS, TRUE); }
+  ~ScaledSeaLighting() { d_->SetRenderState(D3DRS_NORMALIZENORMALS, FALSE); }
+  ScaledSeaLighting(const ScaledSeaLighting&) = delete;
+  ScaledSeaLighting& operator=(const ScaledSeaLighting&) = delete;
+
+ private:
+  Device* d_;
+};
+
+// The sky box drifts about the vertical with the first sky angle. The
+// second keeps pace with the sun's circle about the x axis, but turning the
+// box with it shows the box's edges and its open bottom by midafternoon, so
+// it is left unread.
+Vec3 SkyAngles(const AnimationClocks& c) { return Vec3(kWorldTilt, c.skyAngle1, 0.0f); }
 
 void DrawSeaAndSky(Device* d, const SceneInputs& in, const MatchState& s, const Camera& cam,
                    const Vec3& levels, int caustics) {
@@ -217,6 +233,10 @@ void DrawSeaAndSky(Device* d, const SceneInputs& in, const MatchState& s, const 
   const bool alive = s.flags.gameState < 10;
   const bool underwater = v.pivot.y < -200.0f;
   if (alive) SetAmbient(d, 0xff000000u | static_cast<DWORD>(std::clamp(levels.x, 0.0f, 255.0f)) * 0x010101u);
+  // Under water the ground, sharks and ravens take the sea floor's blue
+  // instead of whatever the last tile subset left.
+  static const D3DMATERIAL8 kUnderWater = ColourMaterial(0, 0, 0.8f, 1);
+  if (underwater) d->SetMaterial(&kUnderWater);
   if (v.playerTile < 0 && m.ground) {
     d->SetTexture(0, t.armor);
     SetObjectWorld(d, cam, Vec3(kWorldTilt, 0, 0), Vec3(0.0f), Vec3(1.0f));
@@ -239,6 +259,7 @@ void DrawSeaAndSky(Device* d, const SceneInputs& in, const MatchState& s, const 
         }
     }
     if (m.ocean) {
+      ScaledSeaLighting lit(d);
       d->SetTexture(0, t.causticTextures[caustics % kCausticFrames]);
       D3DMATERIAL8 floor = underwater ? ColourMaterial(6, 4, 0.8f, 1) : ColourMaterial(0, 0, 0.8f, 1);
       d->SetMaterial(&floor);
@@ -261,7 +282,7 @@ void DrawSeaAndSky(Device* d, const SceneInputs& in, const MatchState& s, const 
     if (in.objects->clampBlock) d->ApplyStateBlock(in.objects->clampBlock);
     d->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
     float scale = kSkyScale * (s.settings.qualitySky ? 1.0f : 0.5f);
-    SetObjectWorld(d, cam, Vec3(kWorldTilt, s.clocks.skyAngle1, 0), Vec3(0.0f), Vec3(scale));
+    SetObjectWorld(d, cam, SkyAngles(s.clocks), Vec3(0.0f), Vec3(scale));
     static const int kSides[5] = {0, 1, 2, 3, 4};
     DrawListed(d, *m.skybox, 5, kSides);
     d->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
@@ -269,8 +290,11 @@ void DrawSeaAndSky(Device* d, const SceneInputs& in, const MatchState& s, const 
   }
 }
 
-void DrawShadows(Device* d, const SceneInputs& in, const MatchState& s, const Camera& cam,
-                 const SceneFrameState& f) {
+}  // namespace
+
+void DrawShadowsAndChatIcons(const SceneInputs& in, const MatchState& s, const Camera& cam,
+                             const SceneFrameState& f) {
+  Device* d = in.device;
   d->SetRenderState(D3DRS_ZWRITEENABLE, FALSE);
   const Matrix flat = BuildOrientation(kPi / 2, 0, 0, 1, 1, 1);
   d->SetTexture(0, in.textures->chat);
@@ -297,13 +321,16 @@ void DrawShadows(Device* d, const SceneInputs& in, const MatchState& s, const Ca
   d->SetRenderState(D3DRS_ZWRITEENABLE, TRUE);
 }
 
+namespace {
+
+// The sprites are the shared quad at half-size 1 (as the shadows leave it)
+// through the half-size billboard.
 void DrawBlood(Device* d, const SceneInputs& in, const MatchState& s, const Camera& cam,
                const SceneFrameState& f) {
   if (!s.flags.realismMode || !in.blood) return;
   if (in.objects->bloodBlock) d->ApplyStateBlock(in.objects->bloodBlock);
   d->SetStreamSource(0, in.quad, 24);
   d->SetTexture(0, in.textures->blood);
-  FillQuad(in.quad, -0.5f, 0.5f, 0.5f, -0.5f);
   const Vec3 pivot = s.player.view.pivot, dir = ViewDirection(s.player.view);
   for (int i = 0; i < s.combatantCount; ++i) {
     const CorpseSlot& body = s.corpses[i];
@@ -316,7 +343,6 @@ void DrawBlood(Device* d, const SceneInputs& in, const MatchState& s, const Came
       in.blood->combatants[i]->Draw(d, cam, f.billboardHalf);
   }
   if (in.blood->global) in.blood->global->Draw(d, cam, f.billboardHalf);
-  FillQuad(in.quad, -1, 1, 1, -1);
   if (in.objects->fogOffBlock) d->ApplyStateBlock(in.objects->fogOffBlock);
 }
 
@@ -367,9 +393,8 @@ void DrawWorld(const SceneInputs& in, MatchState& s, Camera& cam, SceneFrameStat
   const bool above = v.pivot.y > -300.0f;
   f.tilesDrawn = 0;
   f.visibleTiles.fill(false);
-  f.causticsFrame = (f.causticsFrame + 0.5f * in.timeScale < 32.0f)
-                        ? static_cast<int>(f.causticsFrame + 0.5f * in.timeScale)
-                        : 0;
+  f.caustics.Advance(in.timeScale);
+  const int caustics = f.caustics.Frame();
   const Vec3 levels(std::trunc(s.clocks.sun.y / 100.0f), std::trunc(s.clocks.sun.y / 10.0f), 0.0f);
   d->SetRenderState(D3DRS_FOGENABLE, v.pivot.y < -200.0f ? TRUE : FALSE);
   if (in.meshScan) BeginOverdrawCount(d);
@@ -385,10 +410,10 @@ void DrawWorld(const SceneInputs& in, MatchState& s, Camera& cam, SceneFrameStat
   DrawCorpses(d, in, s, cam);
   DrawHeldWeapons(d, in, s, cam);
   if (above && in.models->scythe) DrawCentralModel(d, in, cam);
-  DrawPickups(d, in, s, cam, f.causticsFrame);
+  DrawPickups(d, in, s, cam, caustics);
   if (in.objects->baseBlock) d->ApplyStateBlock(in.objects->baseBlock);
   if (above) DrawTilePass(d, in, s, cam, f, true);
-  if (s.settings.renderBackground) DrawSeaAndSky(d, in, s, cam, levels, f.causticsFrame);
+  if (s.settings.renderBackground) DrawSeaAndSky(d, in, s, cam, levels, caustics);
   SetAmbient(d, s.flags.gameState >= 10 ? 0xffb40000u : AmbientColour(in.ambient));
   d->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
   if (above) DrawTilePass(d, in, s, cam, f, false);
@@ -396,9 +421,6 @@ void DrawWorld(const SceneInputs& in, MatchState& s, Camera& cam, SceneFrameStat
     CountOverdraw(d, &f.overdraw);
     ShowOverdraw(d, in.overdrawQuad);
   }
-  if (in.objects->alphaBlendBlock) d->ApplyStateBlock(in.objects->alphaBlendBlock);
-  d->SetStreamSource(0, in.quad, 24);
-  DrawShadows(d, in, s, cam, f);
 }
 
 bool FacesEnvironmentModel(const PlayerView& v) {
@@ -408,28 +430,40 @@ bool FacesEnvironmentModel(const PlayerView& v) {
 void DrawEnvironmentMap(const SceneInputs& in, MatchState& s, Camera& cam, SceneFrameState& f) {
   Device* d = in.device;
   const PlayerView& v = s.player.view;
-  f.environmentCaustics = (f.environmentCaustics + 0.5f * in.timeScale < 32.0f)
-                              ? static_cast<int>(f.environmentCaustics + 0.5f * in.timeScale)
-                              : 0;
+  f.environmentCaustics.Advance(in.timeScale);
+  const int caustics = f.environmentCaustics.Frame();
   d->BeginScene();
   d->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0x00000000, 1.0f, 0);
   cam.up = Vec3(0, 0, 1);
-  SetCamera(cam, Vec3(0, 110, 0), v.target + Vec3(0, 8, 0) - 20.0f * v.lookDir);
+  if (f.firstCombatantCamera && s.combatantCount > 0)
+    SetCamera(cam, v.pivot + Vec3(0, 8, 0), s.combatants[0].position);
+  else
+    SetCamera(cam, Vec3(0, 110, 0), v.target + Vec3(0, 8, 0) - 20.0f * v.lookDir);
+  if (in.lights) {
+    LightInputs lights = *in.lights;
+    lights.cameraView = ToD3D(cam.view);
+    SetupLights(d, lights);
+  }
+  // Set directly: the previous frame's fog (under water) or blending must
+  // not carry into the map.
   d->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
   d->SetRenderState(D3DRS_ALPHATESTENABLE, FALSE);
+  d->SetRenderState(D3DRS_FOGENABLE, FALSE);
   d->SetRenderState(D3DRS_ZENABLE, TRUE);
   d->SetRenderState(D3DRS_ZWRITEENABLE, TRUE);
+  d->SetRenderState(D3DRS_LIGHTING, in.lighting ? TRUE : FALSE);
   DrawTrees(d, in, s, cam);
   DrawBodies(d, in, s, cam, f, false);
   DrawCorpses(d, in, s, cam, false);
   SetObjectWorld(d, cam, Vec3(kWorldTilt, 0, 0), Vec3(0.0f), Vec3(1.0f));
   const auto& order = tileDrawOrder[std::max(v.playerTile, 0)];
-  for (int i = 0; i <= 8; ++i) DrawTile(d, in, order[i], 0, f.environmentCaustics, in.lightMapEnvironment);
+  for (int i = 0; i <= 8; ++i) DrawTile(d, in, order[i], 0, caustics, in.lightMapEnvironment);
   if (s.settings.renderBackground && in.backgroundExtras && in.models->ocean) {
     d->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
-    d->SetTexture(0, in.textures->causticTextures[f.environmentCaustics % kCausticFrames]);
+    d->SetTexture(0, in.textures->causticTextures[caustics % kCausticFrames]);
     const D3DMATERIAL8 sea = ColourMaterial(0.4f, 0.4f, 1, 1);
     d->SetMaterial(&sea);
+    ScaledSeaLighting lit(d);
     SetObjectWorld(d, cam, Vec3(kWorldTilt, 0, 0), Vec3(0, -150, 0), Vec3(15.0f));
     DrawPlain(d, *in.models->ocean);
     d->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
@@ -438,7 +472,7 @@ void DrawEnvironmentMap(const SceneInputs& in, MatchState& s, Camera& cam, Scene
   if (s.settings.renderBackground && in.models->skybox) {
     if (in.objects->clampBlock) d->ApplyStateBlock(in.objects->clampBlock);
     const float scale = kSkyScale * (s.settings.qualitySky ? 1.0f : 0.5f);
-    SetObjectWorld(d, cam, Vec3(kWorldTilt, s.clocks.skyAngle1, 0), Vec3(0.0f), Vec3(scale));
+    SetObjectWorld(d, cam, SkyAngles(s.clocks), Vec3(0.0f), Vec3(scale));
     static const int kSides[5] = {0, 1, 2, 3, 4};
     DrawListed(d, *in.models->skybox, 5, kSides);
     if (in.objects->wrapBlock) d->ApplyStateBlock(in.objects->wrapBlock);

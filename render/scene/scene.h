@@ -46,7 +46,7 @@ struct BloodSystems {
 
 // What persists between frames.
 struct SceneFrameState {
-  int causticsFrame = 0;
+  AnimationCounter caustics{0.5f, kCausticFrames};
   std::array<bool, kTileCount> visibleTiles{};
   Matrix billboardHalf = MatrixIdentity();
   Matrix billboardFull = MatrixIdentity();
@@ -54,7 +54,7 @@ struct SceneFrameState {
   bool firstCombatantCamera = false;
   bool lightSetup = true;  // F3 toggles it off
   int tilesDrawn = 0;      // this frame, both passes
-  int environmentCaustics = 0;
+  AnimationCounter environmentCaustics{0.5f, kCausticFrames};  // the map's own
   OverdrawCounts overdraw;  // of the last frame drawn with the mesh scan
 };
 
@@ -70,6 +70,10 @@ struct SceneInputs {
   float timeScale = 0.0f;
   AmbientLevels ambient;
   bool environmentMapping = false;
+  bool lighting = true;  // the advanced setting; the environment map sets it itself
+  // The light set-up the environment map repeats with its own camera (null:
+  // the F3 toggle has switched the refresh off).
+  const LightInputs* lights = nullptr;
   bool backgroundExtras = true;  // sharks, ravens and the sea
   // Light mapping: the two effects (opaque and translucent pass) with their
   // techniques, null when off or when no technique validated.
@@ -88,7 +92,8 @@ struct SceneInputs {
 // raised by 8 (or to combatant 0 while following it).
 void PlaceCamera(Camera& cam, const MatchState& state, const SceneFrameState& frame);
 
-// Steps 7 to 27 of the frame's drawing, between BeginScene and the HUD.
+// The frame's 3D drawing from the fog switch to the second tile pass
+// (and the overdraw view), between BeginScene and the effects.
 void DrawWorld(const SceneInputs& in, MatchState& state, Camera& cam, SceneFrameState& frame);
 
 // Whether the environment texture is worth refreshing this frame: the
@@ -100,7 +105,13 @@ bool FacesEnvironmentModel(const PlayerView& view);
 // centre: trees, bodies, corpses, the nearest tiles, the sea and the sky.
 void DrawEnvironmentMap(const SceneInputs& in, MatchState& state, Camera& cam, SceneFrameState& frame);
 
-// Step 27: the blood particles of corpses, combatants and the global system.
+// After the effects: chat icons over combatants, and the shadows of
+// combatants (half-size 6), trees (12) and the monument (15); the shared
+// quad is left at half-size 1.
+void DrawShadowsAndChatIcons(const SceneInputs& in, const MatchState& state, const Camera& cam,
+                             const SceneFrameState& frame);
+
+// The blood particles of corpses, combatants and the global system.
 void DrawWorldBlood(const SceneInputs& in, const MatchState& state, const Camera& cam,
                     const SceneFrameState& frame);
 

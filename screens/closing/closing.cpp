@@ -105,7 +105,7 @@ int RunClosing(const IntroInputs& in, GameRandom& random, const std::atomic<int>
       render::SetObjectWorld(d, cam, Vec3(-1.5707964f, 0, 0), Vec3(0, 30, 100), Vec3(0.25f));
       render::DrawOpaque(d, *in.logo);
     }
-    d->SetRenderState(D3DRS_AMBIENT, 0xff505050);
+    d->SetRenderState(D3DRS_AMBIENT, render::AmbientColour(in.sceneAmbient ? *in.sceneAmbient : render::AmbientLevels{0, 0, 0}, 80.0f));
     DrawCredit(in, cam, s);
     DrawCentredText(in, "Thank You For Playing Varnholt!", 40,
                 0xff000000u | static_cast<D3DCOLOR>(random.random(64, 255)) << 16 |

@@ -11,6 +11,7 @@
 #include "platform/gfx/device.h"
 #include "platform/input/input.h"
 #include "render/bitmap_font.h"
+#include "render/device_objects.h"
 #include "render/effects/particles.h"
 #include "sim/random.h"
 
@@ -39,6 +40,9 @@ struct IntroInputs {
   std::function<void(int sound)> playSound;
   std::function<void()> resetDevice;  // the device needs a reset
   std::function<void()> setupLights;  // the match's lights (sun, fill)
+  // The scene's ambient colour as the last light set-up computed it; the
+  // credits are lit 80 above it on each channel.
+  const render::AmbientLevels* sceneAmbient = nullptr;
   // Called instead of a frame while gameRunning is 0 (the window lost the
   // focus): parks or sleeps, so the screen does not spin.
   std::function<void()> waitWhileInactive;

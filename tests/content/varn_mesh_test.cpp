@@ -295,10 +295,11 @@ TEST_F(TextureDatabaseTest, FixedTexturesInTableOrderAndLensFlare) {
   EXPECT_EQ(Width(fixed.causticTextures[31]), 1u);
   EXPECT_EQ(fixed.causticTextures[0], nullptr);
   EXPECT_EQ(fixed.bullet, nullptr);
-  const int half[8] = {6, 1, 2, 1, 3, 1, 0, 0};
+  const int size[8] = {20, 5, 7, 5, 10, 5, 2, 1};
   const int lens[8] = {4, 2, 3, 4, 2, 4, 0, 1};
   for (int i = 0; i < 8; ++i) {
-    EXPECT_EQ(fixed.lensFlareElements[i].halfSize, half[i]);
+    EXPECT_EQ(fixed.lensFlareElements[i].size, size[i]);
+    EXPECT_EQ(fixed.lensFlareElements[i].third, size[i] / 3);
     EXPECT_EQ(fixed.lensFlareElements[i].lensTexture, lens[i]);
   }
   EXPECT_FLOAT_EQ(fixed.lensFlareElements[7].position, -7.0f);

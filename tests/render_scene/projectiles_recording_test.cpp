@@ -86,6 +86,23 @@ TEST_F(ProjectilesRecording, PlayersShotFarAwayIsTakenOutOfUse) {
   EXPECT_EQ(Count("DrawPrimitive 5 "), 1);
 }
 
+TEST_F(ProjectilesRecording, LightOneFollowsThePlayersNewestShot) {
+  // Drawn kind by kind, so the rocket comes last though it is not the newest.
+  const struct {
+    int kind, age;
+    float z;
+  } shots[] = {{0, 2, 30}, {0, 20, 90}, {1, 9, 60}};
+  for (int i = 0; i < 3; ++i) {
+    state_->player.shots[i] = Shot(shots[i].kind, Vec3(0, 15, shots[i].z));
+    state_->player.shots[i].age = shots[i].age;
+  }
+  Camera cam;
+  DrawProjectiles(in_, *state_, cam, MatrixIdentity());
+  D3DLIGHT8 light{};
+  ASSERT_EQ(dev_->GetLight(1, &light), S_OK);
+  EXPECT_FLOAT_EQ(light.Position.z, 30.0f);
+}
+
 TEST_F(ProjectilesRecording, CombatantShotsOnlyInVisibleTilesAndSpectatorsSeeNoOwnShots) {
   state_->combatantCount = 1;
   Projectile shot = Shot(2, Vec3(100, 15, 100));

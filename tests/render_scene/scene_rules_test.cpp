@@ -20,6 +20,18 @@ TEST(SceneRules, ConeDistanceIsZeroAheadAndTwoBehind) {
   EXPECT_NEAR(ConeDistance(Vec3(100, 15, 0), pivot, ahead), std::sqrt(2.0f), 1e-5f);
 }
 
+TEST(SceneRules, AnimationCountersPlayAtTheSameSpeedAtAnyFrameRate) {
+  // One second of frames at 20, 60 and 300 fps (timeScale 40 / fps): the
+  // caustics reach frame 20 each time, and start again at 0 after 32.
+  for (int fps : {20, 60, 300}) {
+    render::AnimationCounter caustics(0.5f, kCausticFrames);
+    for (int i = 0; i < fps; ++i) caustics.Advance(40.0f / static_cast<float>(fps));
+    EXPECT_NEAR(caustics.Frame(), 20, 1) << fps << " fps";
+    for (int i = 0; i < fps * 7 / 10; ++i) caustics.Advance(40.0f / static_cast<float>(fps));
+    EXPECT_LE(caustics.Frame(), 2) << fps << " fps: back to 0 at 32";
+  }
+}
+
 TEST(SceneRules, FewerNearTilesAndAWiderConeFarFromTheCentre) {
   EXPECT_EQ(TileSelectionFor(Vec3(0, 15, 0)).nearCount, 8);
   EXPECT_FLOAT_EQ(TileSelectionFor(Vec3(0, 15, 0)).coneLimit, 0.95f);

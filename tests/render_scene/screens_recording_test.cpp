@@ -86,5 +86,17 @@ TEST_F(ScreensRecording, ClosingRunsItsCreditsToTheEndOrStopsOnAQuit) {
   EXPECT_EQ(RunClosing(in_, r, nullptr), 0) << "a run nobody watches skips it";
 }
 
+TEST_F(ScreensRecording, CreditsAreLitEightyAboveTheMatchsAmbient) {
+  const render::AmbientLevels match{100, 50, 200};
+  in_.sceneAmbient = &match;
+  exit_ = 0;
+  GameRandom r(3);
+  RunClosing(in_, r, nullptr);
+  const std::string lit = "SetRenderState " + std::to_string(D3DRS_AMBIENT) + " " + std::to_string(0xffb482ffu);
+  int found = 0;
+  for (const std::string& c : *RecordedCalls(dev_)) found += c == lit;
+  EXPECT_EQ(found, kCredits * (31 + 151)) << "every frame; blue kept to 255";
+}
+
 }  // namespace
 }  // namespace halvex::screens

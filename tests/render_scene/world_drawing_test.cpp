@@ -62,6 +62,7 @@ class WorldDrawing : public ContentFixture {
   void Draw() {
     RecordedCalls(device_)->clear();
     render::DrawWorld(in_, *state_, camera_, frame_);
+    render::DrawShadowsAndChatIcons(in_, *state_, camera_, frame_);
   }
 
   std::set<int> VisibleTiles() const {
@@ -153,6 +154,43 @@ TEST_F(WorldDrawing, UnlistedTreeSlotsStayEmpty) {
   Look(Vec3(0, 15, 0), Vec3(0, -100, 1), 10);
   Draw();
   EXPECT_EQ(Count("DrawIndexedPrimitive"), 0);
+}
+
+TEST_F(WorldDrawing, UnderWaterTheGroundTakesTheSeaFloorsBlue) {
+  models_.ground = &tree_;  // any model will do
+  state_->settings.renderBackground = true;
+  const D3DMATERIAL8 leftOver = render::ColourMaterial(1, 0, 0, 1);
+  device_->SetMaterial(&leftOver);
+  Look(Vec3(0, -250, -600), Vec3(0, -250, -500), -1);
+  Draw();
+  ASSERT_EQ(Count("DrawIndexedPrimitive"), 1) << "the ground plane";
+  D3DMATERIAL8 m{};
+  device_->GetMaterial(&m);
+  EXPECT_EQ(m.Diffuse.r, 0.0f);
+  EXPECT_EQ(m.Diffuse.b, 0.8f);
+}
+
+TEST_F(WorldDrawing, TheEnvironmentMapSetsItsOwnLightingFogAndLights) {
+  Look(Vec3(0, 15, -200), Vec3(0, 15, -100), 1);
+  device_->SetRenderState(D3DRS_FOGENABLE, TRUE);  // left by a frame under water
+  in_.lighting = false;
+  render::LightInputs sunAbove;
+  sunAbove.sunVector = {0, 1, 0};
+  sunAbove.sunHeight = 1;
+  in_.lights = &sunAbove;
+  render::DrawEnvironmentMap(in_, *state_, camera_, frame_);
+  DWORD fog = 1, lighting = 1;
+  device_->GetRenderState(D3DRS_FOGENABLE, &fog);
+  device_->GetRenderState(D3DRS_LIGHTING, &lighting);
+  EXPECT_EQ(fog, 0u);
+  EXPECT_EQ(lighting, 0u);
+  // Set up again with the map's own camera, which looks down from above the centre.
+  D3DLIGHT8 sun{};
+  device_->GetLight(0, &sun);
+  const Vec3 down = Vec3TransformNormal(Vec3(0, -1, 0), camera_.view);
+  EXPECT_NEAR(sun.Direction.y, down.y, 1e-4f);
+  EXPECT_NEAR(sun.Direction.z, down.z, 1e-4f);
+  EXPECT_GT(down.z, 0.3f) << "the sun shines partly along the map's view";
 }
 
 // Two opaque triangles, each its own material: subset 0 light-mapped, subset 1 plain.

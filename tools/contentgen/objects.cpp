@@ -104,17 +104,36 @@ void Bodies(Pack& pack) {
   WriteFrames(pack, "botanim", frames);
 }
 
+// Squeezes a model's texture coordinates into one rectangle of its
+// texture, keeping their layout.
+void FitTextureTo(Mesh& m, glm::vec2 low, glm::vec2 high) {
+  glm::vec2 lo(1e30f), hi(-1e30f);
+  for (const glm::vec2& uv : m.uvs) lo = glm::min(lo, uv), hi = glm::max(hi, uv);
+  const glm::vec2 span = glm::max(hi - lo, glm::vec2(1e-6f));
+  for (glm::vec2& uv : m.uvs) uv = low + (uv - lo) / span * (high - low);
+}
+
 // Weapons point along +z from the hand at the origin, offset to the lower
 // right of the eye so that the first-person view shows them there.
 void Weapons(Pack& pack) {
   const glm::vec3 hand(2.5f, -2.5f, 3.0f);
   Mesh pistol;
-  const uint32_t grip = pistol.AddMaterial(Mat({0.25f, 0.25f, 0.27f}, "botblack.dds"));
-  const uint32_t slide = pistol.AddMaterial(Mat({0.35f, 0.36f, 0.40f}, "botblack.dds"));
-  const uint32_t barrel = pistol.AddMaterial(Mat({0.80f, 0.80f, 0.78f}, "botwhite.dds"));
+  // The game skins the pistol with the black body texture, and lighting
+  // can only darken a texture, so the materials stay at or below 1 and
+  // give the faces their shading; a small glow keeps the side away from
+  // the sun (the one the player sees when facing it) from going black.
+  auto metal = [](glm::vec3 colour, float glow, const char* texture) {
+    Material m = Mat(colour, texture);
+    m.emissive = glm::vec3(glow);
+    return m;
+  };
+  const uint32_t grip = pistol.AddMaterial(metal({0.75f, 0.72f, 0.70f}, 0.3f, "botblack.dds"));
+  const uint32_t slide = pistol.AddMaterial(metal({0.95f, 0.97f, 1.0f}, 0.35f, "botblack.dds"));
+  const uint32_t barrel = pistol.AddMaterial(metal({0.7f, 0.7f, 0.7f}, 0.2f, "botwhite.dds"));
   AddBox(pistol, hand + glm::vec3(-0.45f, -2.6f, -0.2f), hand + glm::vec3(0.45f, 0.0f, 1.1f), grip, 2.0f);
   AddBox(pistol, hand + glm::vec3(-0.55f, 0.0f, -0.4f), hand + glm::vec3(0.55f, 1.1f, 4.2f), slide, 2.0f);
   AddTube(pistol, hand + glm::vec3(0, 0.55f, 4.2f), hand + glm::vec3(0, 0.55f, 5.0f), 0.35f, 0.35f, 8, barrel, true);
+  FitTextureTo(pistol, {0.1f, 0.53f}, {0.9f, 0.67f});  // the skin's plain leg band: no visor, belt or seams
   ToActorFrame(pistol);
   WriteModel(pack, "pistol", pistol);
 

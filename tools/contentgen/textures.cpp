@@ -220,7 +220,7 @@ void BodyColours(Pack& pack) {
   const struct {
     const char* name;
     glm::vec3 colour;
-  } kColours[] = {{"botblack", {0.16f, 0.16f, 0.18f}},
+  } kColours[] = {{"botblack", {0.24f, 0.24f, 0.27f}},  // charcoal: the pistol wears it too
                   {"botwhite", {0.88f, 0.88f, 0.86f}},
                   {"botred", {0.80f, 0.14f, 0.12f}},
                   {"botblue", {0.15f, 0.32f, 0.85f}},
