@@ -43,6 +43,15 @@ int LookAheadTile(const Vec3& p) {
   return t < 0 || t > 15 ? -1 : t;
 }
 
+// Whether the body can drop straight to height y without meeting anything
+// (an open query keeps back 0.001 x radius of the way).
+bool ClearDownTo(const Vec3& pivot, float y, const CollisionMeshView& tile, const Vec3& radii) {
+  if (pivot.y <= y) return true;
+  const Vec3 down(0.0f, y - pivot.y, 0.0f);
+  const Vec3 r = CollideAndSlide(pivot, down, tile, radii);
+  return !IsStuckAnswer(r, down) && r.y <= down.y + 0.002f * radii.y + 0.001f;
+}
+
 }  // namespace
 
 void MouseLook(PlayerView& v, const InputSnapshot& input) {
@@ -139,8 +148,11 @@ void MovePlayer(MatchState& state, FrameContext& ctx) {
     }
   }
   if (v.playerTile != -1) {
-    // Snap to the ground level when close to it and not rising.
-    if (v.motion.y < 2.0f && v.pivot.y < ctx.frameDelta * 150.0f + 16.0f)
+    // Snap to the ground level when close to it and not rising, but only
+    // where the way down is clear: at the foot of a ramp the snap would sink
+    // the body into the slope, and a body inside geometry is stuck for good.
+    if (v.motion.y < 2.0f && v.pivot.y < ctx.frameDelta * 150.0f + 16.0f &&
+        ClearDownTo(v.pivot, 15.0f, ctx.Tile(v.playerTile), radii))
       SetHeight(v, 15.0f);
     if (v.pivot.y < 15.0f) SetHeight(v, 15.0f);
   }

@@ -144,6 +144,24 @@ TEST_F(PlayerMove, GroundSnapPutsPivotAtFifteen) {
   EXPECT_FLOAT_EQ(view().eye.y, 14.0f);
 }
 
+TEST_F(PlayerMove, WalkingIntoARampsFootAtSixtyFramesASecondNeverTrapsTheBody) {
+  // A step up the slope lifts the body a little above 15; snapping it back
+  // to 15 there would sink it into the ramp, where every move is refused.
+  CollisionMeshData area;
+  area.AddGround(-200, 200, -200, 200, 0);
+  area.AddRamp(30, 120, -50, 50, 0, 40);
+  for (int t = 0; t < 16; ++t) world_.tiles[t] = area.View();
+  view().lookDir = Vec3(4, 0, 0);
+  InputSnapshot forward, back;
+  forward.Press(scancode::kW);
+  back.Press(scancode::kS);
+  for (int i = 0; i < 60; ++i) Walk(forward, 0.64f);
+  const float reached = view().pivot.x;
+  EXPECT_GT(reached, 25.0f);
+  for (int i = 0; i < 20; ++i) Walk(back, 0.64f);
+  EXPECT_LT(view().pivot.x, reached - 30.0f) << "the body can still walk away";
+}
+
 }  // namespace
 }  // namespace halvex
 
