@@ -80,6 +80,7 @@ class Game final : public GamePort, public device::DeviceSlots, private MatchEve
   input::InputDevice* mouse() override { return dev_.mouseDevice; }
 
   MatchState& state() { return *state_; }
+  const MatchWorld& world() const { return content_.world; }
   const TimedemoStats& timedemo() const { return timedemo_; }
   long framesRun() const { return framesRun_; }
   int screenshotsTaken() const { return screenshotsTaken_; }

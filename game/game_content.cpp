@@ -133,7 +133,11 @@ void GameContent::LinkModels() {
 }
 
 void GameContent::LinkCollision() {
-  for (int t = 0; t < kTileCount; ++t) world.tiles[t] = CollisionViewOf(tiles.collisionTiles[t].mesh.get());
+  for (int t = 0; t < kTileCount; ++t) {
+    world.tiles[t] = CollisionViewOf(tiles.collisionTiles[t].mesh.get());
+    collisionGrids[t] = world.tiles[t].TriangleCount() ? std::make_unique<CollisionGrid>(world.tiles[t]) : nullptr;
+    world.tiles[t].grid = collisionGrids[t].get();
+  }
 }
 
 void GameContent::UploadMorphs() {
@@ -166,6 +170,7 @@ void GameContent::ReleaseMeshes() {
 
 void GameContent::Release() {
   world = MatchWorld{};
+  for (auto& grid : collisionGrids) grid.reset();
   scene = render::SceneModels{};
   logo = nullptr;
   models.clear();

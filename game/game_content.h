@@ -15,6 +15,7 @@
 #include "render/device_objects.h"
 #include "render/scene/scene.h"
 #include "sim/match.h"
+#include "world/collision/collision_grid.h"
 #include "world/tiles/tiles.h"
 
 namespace halvex::game {
@@ -51,6 +52,9 @@ class GameContent final : public render::DeviceCopies {
   render::SceneModels scene;
   CVarnMesh* logo = nullptr;
   MatchWorld world;  // collision tiles and morph targets
+  // The prefilter grids of the collision tiles: every query tests only the
+  // triangles near it, with the same answers as testing them all.
+  std::array<std::unique_ptr<CollisionGrid>, kTileCount> collisionGrids;
   DeviceCopyOptions copyOptions;
 
   // Loads every model in table order with one callback after each.
@@ -58,7 +62,7 @@ class GameContent final : public render::DeviceCopies {
   void LoadModels(gfx::Device* device, F&& afterEach);
   // Fills scene, world and the morph targets from the loaded models.
   void LinkModels();
-  // Collision views of the collision tiles.
+  // Collision views of the collision tiles, with their grids.
   void LinkCollision();
   // Copies the morphed working meshes into their device copies.
   void UploadMorphs();

@@ -55,6 +55,8 @@ TEST_F(GameHeadless, LoadsTheAreaStartsTheMatchAndEndsAfterItsFrames) {
   EXPECT_EQ(flags_.matchReady.load(), 1);
   EXPECT_EQ(game->state().combatantCount, 4);
   EXPECT_GT(game->state().pickups.powerPickups.count, 0) << "items.txt was read";
+  for (const CollisionMeshView& tile : game->world().tiles)
+    EXPECT_EQ(tile.grid != nullptr, tile.TriangleCount() > 0) << "collision goes through the prefilter grid";
   EXPECT_EQ(game->RunMatch(), 0);
   EXPECT_EQ(game->framesRun(), 40);
   // The frame drew the world: the recording device logged indexed draws.
