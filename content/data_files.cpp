@@ -286,30 +286,51 @@ int PickMessageIndex(int count, float r) {
   return static_cast<int>(r);
 }
 
-std::string FormatMessage(std::string_view entry, std::string_view name1,
-                          std::string_view name2) {
-  std::string out;
-  out.reserve(entry.size() + name1.size() + name2.size());
+namespace {
+
+// The substitution rule, handing each piece of the line to put.
+template <class Put>
+void FormatMessagePieces(std::string_view entry, std::string_view name1, std::string_view name2, Put&& put) {
   int namesUsed = 0;
   for (size_t i = 0; i < entry.size(); ++i) {
     char c = entry[i];
     if (c == '%' && i + 1 < entry.size()) {
       char next = entry[i + 1];
       if (next == '%') {
-        out += '%';
+        put(std::string_view("%"));
         ++i;
         continue;
       }
       if (next == 's' && namesUsed < 2) {
-        out += namesUsed == 0 ? name1 : name2;
+        put(namesUsed == 0 ? name1 : name2);
         ++namesUsed;
         ++i;
         continue;
       }
     }
-    out += c;
+    put(std::string_view(&entry[i], 1));
   }
+}
+
+}  // namespace
+
+std::string FormatMessage(std::string_view entry, std::string_view name1,
+                          std::string_view name2) {
+  std::string out;
+  out.reserve(entry.size() + name1.size() + name2.size());
+  FormatMessagePieces(entry, name1, name2, [&](std::string_view piece) { out += piece; });
   return out;
+}
+
+std::string_view FormatMessage(std::string_view entry, std::string_view name1, std::string_view name2,
+                               std::span<char> out) {
+  size_t used = 0;
+  FormatMessagePieces(entry, name1, name2, [&](std::string_view piece) {
+    const size_t n = std::min(piece.size(), out.size() - used);
+    std::copy_n(piece.data(), n, out.data() + used);
+    used += n;
+  });
+  return std::string_view(out.data(), used);
 }
 
 // --------------------------------------------------------- system\worlds.txt

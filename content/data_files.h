@@ -15,6 +15,7 @@
 #pragma once
 
 #include <array>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -147,6 +148,10 @@ int PickMessageIndex(int count, float r);
 // is copied literally, so a content line can never act as a format string.
 std::string FormatMessage(std::string_view entry, std::string_view name1,
                           std::string_view name2);
+// The same into out (cut at its size), for the match's frames, which take
+// nothing from the heap; returns the formatted part of out.
+std::string_view FormatMessage(std::string_view entry, std::string_view name1, std::string_view name2,
+                               std::span<char> out);
 
 // --------------------------------------------------------- system\worlds.txt
 struct WorldList {

@@ -180,6 +180,7 @@ class Game final : public GamePort, public device::DeviceSlots, private MatchEve
   net::MatchNetwork* network_ = nullptr;
   std::mutex netMutex_;
   std::deque<NetInboxEntry> netInbox_;
+  std::deque<NetInboxEntry> netApplying_;  // the frame's messages, on the game thread only
   std::size_t netMessagesWaiting_ = 0;
   std::uint64_t netMessagesDropped_ = 0;  // beyond what a frame should ever see
   std::atomic<bool> statusSendRequested_{false};

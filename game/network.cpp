@@ -39,7 +39,9 @@ void Game::QueueNetMessage(const std::string& sender, const net::GameMessage& me
 }
 
 void Game::ApplyNetwork() {
-  std::deque<NetInboxEntry> entries;
+  // Swapped with a kept, emptied queue: a frame with no messages allocates
+  // nothing.
+  std::deque<NetInboxEntry>& entries = netApplying_;
   {
     std::lock_guard lock(netMutex_);
     entries.swap(netInbox_);
@@ -57,6 +59,7 @@ void Game::ApplyNetwork() {
     if (net::HandleMessage(*state_, e.name, e.message, *this, matchClock_->frameRate()) == net::Handled::kShot)
       Trace("shot from %s", e.name.c_str());
   }
+  entries.clear();
   if (statusSendRequested_.exchange(false) && network_) {
     const auto matchMs = static_cast<std::uint32_t>(clock_->NowMs() - matchStartMs_);
     network_->Send(net::MakeStatus(*state_, matchMs));

@@ -42,7 +42,8 @@ void SayTableLine(MatchState& state, int table, const char* name1, const char* n
                   FrameContext& ctx) {
   const MessageTable& t = state.messageTables[table];
   int index = PickMessageIndex(t.count, ctx.random(0, t.count - 0.5f));
-  std::string line = FormatMessage(t.lines[index].data(), name1, name2);
+  char text[256];
+  const std::string_view line = FormatMessage(t.lines[index].data(), name1, name2, text);
   if (!state.flags.multiplayer) PushLine(state.messages, line, ctx.events);
 }
 

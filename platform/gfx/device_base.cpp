@@ -7,12 +7,6 @@ namespace halvex::gfx {
 
 namespace {
 
-std::string Fmt(const char* format, auto... args) {
-  char text[160];
-  std::snprintf(text, sizeof text, format, args...);
-  return text;
-}
-
 void AssignTexture(Texture*& slot, Texture* texture) {
   if (slot == texture) return;
   if (texture) texture->AddRef();
@@ -82,7 +76,7 @@ HRESULT DeviceBase::TestCooperativeLevel() { return lost_ ? D3DERR_DEVICENOTRESE
 
 HRESULT DeviceBase::Reset(D3DPRESENT_PARAMETERS* params) {
   if (!params || params->BackBufferWidth == 0 || params->BackBufferHeight == 0) return D3DERR_INVALIDCALL;
-  Log(Fmt("Reset %u %u", params->BackBufferWidth, params->BackBufferHeight));
+  Log("Reset %u %u", params->BackBufferWidth, params->BackBufferHeight);
   // As on the original device: every default-pool object must be gone first.
   for (ResourceLink* link : resources_) {
     bool implicit = (backBuffer_ && link == &backBuffer_->link) || (autoDepth_ && link == &autoDepth_->link);
@@ -133,7 +127,7 @@ HRESULT DeviceBase::GetDisplayMode(D3DDISPLAYMODE* mode) {
 }
 
 HRESULT DeviceBase::ResourceManagerDiscardBytes(DWORD bytes) {
-  Log(Fmt("ResourceManagerDiscardBytes %u", bytes));
+  Log("ResourceManagerDiscardBytes %u", bytes);
   // Managed textures keep their pixels in system memory; marking them dirty
   // makes the backend upload them again on next use.
   for (ResourceLink* link : resources_)
@@ -144,7 +138,7 @@ HRESULT DeviceBase::ResourceManagerDiscardBytes(DWORD bytes) {
 HRESULT DeviceBase::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z,
                           DWORD stencil) {
   if (count && !rects) return D3DERR_INVALIDCALL;
-  Log(Fmt("Clear %u %08X %g %u", flags, color, z, stencil));
+  Log("Clear %u %08X %g %u", flags, color, z, stencil);
   if (!lost_) BackendClear(flags, color, z, stencil);
   return S_OK;
 }
@@ -188,7 +182,7 @@ HRESULT DeviceBase::SetOrRecord(F&& apply) {
 HRESULT DeviceBase::SetTransform(D3DTRANSFORMSTATETYPE kind, const D3DMATRIX* matrix) {
   int slot = TransformSlot(kind);
   if (slot < 0 || !matrix) return D3DERR_INVALIDCALL;
-  Log(Fmt("SetTransform %u", static_cast<unsigned>(kind)));
+  Log("SetTransform %u", static_cast<unsigned>(kind));
   return SetOrRecord([&](DeviceState& s, StateMask& m) {
     s.transforms[slot] = *matrix;
     m.transforms.set(slot);
@@ -204,7 +198,7 @@ HRESULT DeviceBase::GetTransform(D3DTRANSFORMSTATETYPE kind, D3DMATRIX* matrix) 
 
 HRESULT DeviceBase::SetViewport(const D3DVIEWPORT8* viewport) {
   if (!viewport) return D3DERR_INVALIDCALL;
-  Log(Fmt("SetViewport %u %u %u %u", viewport->X, viewport->Y, viewport->Width, viewport->Height));
+  Log("SetViewport %u %u %u %u", viewport->X, viewport->Y, viewport->Width, viewport->Height);
   return SetOrRecord([&](DeviceState& s, StateMask& m) {
     s.viewport = *viewport;
     m.viewport = true;
@@ -235,7 +229,7 @@ HRESULT DeviceBase::GetMaterial(D3DMATERIAL8* material) {
 HRESULT DeviceBase::SetLight(DWORD index, const D3DLIGHT8* light) {
   if (index >= kMaxLights || !light) return D3DERR_INVALIDCALL;
   if (light->Type < D3DLIGHT_POINT || light->Type > D3DLIGHT_DIRECTIONAL) return D3DERR_INVALIDCALL;
-  Log(Fmt("SetLight %u %u", index, static_cast<unsigned>(light->Type)));
+  Log("SetLight %u %u", index, static_cast<unsigned>(light->Type));
   return SetOrRecord([&](DeviceState& s, StateMask& m) {
     s.lights[index] = *light;
     m.lights.set(index);
@@ -250,7 +244,7 @@ HRESULT DeviceBase::GetLight(DWORD index, D3DLIGHT8* light) {
 
 HRESULT DeviceBase::LightEnable(DWORD index, BOOL enable) {
   if (index >= kMaxLights) return D3DERR_INVALIDCALL;
-  Log(Fmt("LightEnable %u %d", index, enable ? 1 : 0));
+  Log("LightEnable %u %d", index, enable ? 1 : 0);
   return SetOrRecord([&](DeviceState& s, StateMask& m) {
     s.lightEnabled[index] = enable ? TRUE : FALSE;
     m.lightEnabled.set(index);
@@ -265,7 +259,7 @@ HRESULT DeviceBase::GetLightEnable(DWORD index, BOOL* enable) {
 
 HRESULT DeviceBase::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
   if (state >= kMaxRenderState) return D3DERR_INVALIDCALL;
-  Log(Fmt("SetRenderState %u %u", static_cast<unsigned>(state), value));
+  Log("SetRenderState %u %u", static_cast<unsigned>(state), value);
   return SetOrRecord([&](DeviceState& s, StateMask& m) {
     s.renderStates[state] = value;
     m.renderStates.set(state);
@@ -280,7 +274,7 @@ HRESULT DeviceBase::GetRenderState(D3DRENDERSTATETYPE state, DWORD* value) {
 
 HRESULT DeviceBase::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE state, DWORD value) {
   if (stage >= kMaxTextureStages || state >= kMaxTextureStageState) return D3DERR_INVALIDCALL;
-  Log(Fmt("SetTextureStageState %u %u %u", stage, static_cast<unsigned>(state), value));
+  Log("SetTextureStageState %u %u %u", stage, static_cast<unsigned>(state), value);
   return SetOrRecord([&](DeviceState& s, StateMask& m) {
     s.stageStates[stage][state] = value;
     m.stageStates[stage].set(state);
@@ -295,7 +289,7 @@ HRESULT DeviceBase::GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE s
 
 HRESULT DeviceBase::SetTexture(DWORD stage, Texture* texture) {
   if (stage >= kMaxTextureStages) return D3DERR_INVALIDCALL;
-  Log(Fmt("SetTexture %u T%u", stage, SerialOf(texture)));
+  Log("SetTexture %u T%u", stage, SerialOf(texture));
   return SetOrRecord([&](DeviceState& s, StateMask& m) {
     AssignTexture(s.textures[stage], texture);
     m.textures.set(stage);
@@ -310,7 +304,7 @@ HRESULT DeviceBase::GetTexture(DWORD stage, Texture** texture) {
 }
 
 HRESULT DeviceBase::SetVertexShader(DWORD fvf) {
-  Log(Fmt("SetVertexShader %X", fvf));
+  Log("SetVertexShader %X", fvf);
   return SetOrRecord([&](DeviceState& s, StateMask& m) {
     s.fvf = fvf;
     m.fvf = true;
@@ -340,14 +334,14 @@ HRESULT DeviceBase::EndStateBlock(DWORD* token) {
   *token = nextBlock_++;
   blocks_[*token] = recording_;  // copies texture pointers: take the references over
   recording_.values.textures.fill(nullptr);
-  Log(Fmt("EndStateBlock %u", *token));
+  Log("EndStateBlock %u", *token);
   return S_OK;
 }
 
 HRESULT DeviceBase::ApplyStateBlock(DWORD token) {
   auto it = blocks_.find(token);
   if (it == blocks_.end() || isRecording_) return D3DERR_INVALIDCALL;
-  Log(Fmt("ApplyStateBlock %u", token));
+  Log("ApplyStateBlock %u", token);
   CopyMaskedState(it->second.mask, it->second.values, &state_);
   return S_OK;
 }
@@ -355,7 +349,7 @@ HRESULT DeviceBase::ApplyStateBlock(DWORD token) {
 HRESULT DeviceBase::CaptureStateBlock(DWORD token) {
   auto it = blocks_.find(token);
   if (it == blocks_.end() || isRecording_) return D3DERR_INVALIDCALL;
-  Log(Fmt("CaptureStateBlock %u", token));
+  Log("CaptureStateBlock %u", token);
   CopyMaskedState(it->second.mask, state_, &it->second.values);
   return S_OK;
 }
@@ -363,7 +357,7 @@ HRESULT DeviceBase::CaptureStateBlock(DWORD token) {
 HRESULT DeviceBase::DeleteStateBlock(DWORD token) {
   auto it = blocks_.find(token);
   if (it == blocks_.end() || isRecording_) return D3DERR_INVALIDCALL;
-  Log(Fmt("DeleteStateBlock %u", token));
+  Log("DeleteStateBlock %u", token);
   for (auto*& t : it->second.values.textures) AssignTexture(t, nullptr);
   blocks_.erase(it);
   return S_OK;
@@ -379,7 +373,7 @@ HRESULT DeviceBase::CreateStateBlock(D3DSTATEBLOCKTYPE type, DWORD* token) {
   *token = nextBlock_++;
   blocks_[*token] = block;
   block.values.textures.fill(nullptr);  // the map's copy owns the references now
-  Log(Fmt("CreateStateBlock %u %u", static_cast<unsigned>(type), *token));
+  Log("CreateStateBlock %u %u", static_cast<unsigned>(type), *token);
   return S_OK;
 }
 

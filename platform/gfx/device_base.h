@@ -3,6 +3,7 @@
 // hooks that touch pixels. Internal to platform/gfx.
 #pragma once
 
+#include <cstdio>
 #include <map>
 #include <set>
 #include <string>
@@ -141,8 +142,18 @@ class DeviceBase : public Counted<Device> {
   // from their constructor (after their own set-up) and after a reset.
   void CreateImplicitSurfaces();
   void ReleaseImplicitSurfaces();
-  void Log(const std::string& line) {
-    if (log_) log_->push_back(line);
+  // Formats only while calls are recorded: a frame of a run that keeps no
+  // log allocates nothing here.
+  template <class... Args>
+  void Log(const char* format, Args... args) {
+    if (!log_) return;
+    if constexpr (sizeof...(Args) == 0) {
+      log_->emplace_back(format);
+    } else {
+      char text[160];
+      std::snprintf(text, sizeof text, format, args...);
+      log_->emplace_back(text);
+    }
   }
 
   std::vector<std::string>* log_ = nullptr;

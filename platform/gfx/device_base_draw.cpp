@@ -9,12 +9,6 @@ namespace halvex::gfx {
 
 namespace {
 
-std::string Fmt(const char* format, auto... args) {
-  char text[160];
-  std::snprintf(text, sizeof text, format, args...);
-  return text;
-}
-
 bool IsDepthFormat(D3DFORMAT f) {
   return f == D3DFMT_D16 || f == D3DFMT_D24S8 || f == D3DFMT_D24X8 || f == D3DFMT_D32 ||
          f == D3DFMT_D16_LOCKABLE || f == D3DFMT_D15S1;
@@ -68,7 +62,7 @@ HRESULT DeviceBase::CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DP
                                        VertexBuffer** buffer) {
   if (!buffer || length == 0 || pool > D3DPOOL_SYSTEMMEM) return D3DERR_INVALIDCALL;
   *buffer = new VertexBufferImpl(this, length, usage, fvf, pool, D3DRTYPE_VERTEXBUFFER);
-  Log(Fmt("CreateVertexBuffer %u %X %X %u", length, usage, fvf, static_cast<unsigned>(pool)));
+  Log("CreateVertexBuffer %u %X %X %u", length, usage, fvf, static_cast<unsigned>(pool));
   return S_OK;
 }
 
@@ -77,8 +71,8 @@ HRESULT DeviceBase::CreateIndexBuffer(UINT length, DWORD usage, D3DFORMAT format
   if (!buffer || length == 0 || pool > D3DPOOL_SYSTEMMEM) return D3DERR_INVALIDCALL;
   if (format != D3DFMT_INDEX16 && format != D3DFMT_INDEX32) return D3DERR_INVALIDCALL;
   *buffer = new IndexBufferImpl(this, length, usage, format, pool, D3DRTYPE_INDEXBUFFER);
-  Log(Fmt("CreateIndexBuffer %u %X %u %u", length, usage, static_cast<unsigned>(format),
-          static_cast<unsigned>(pool)));
+  Log("CreateIndexBuffer %u %X %u %u", length, usage, static_cast<unsigned>(format),
+          static_cast<unsigned>(pool));
   return S_OK;
 }
 
@@ -92,8 +86,8 @@ HRESULT DeviceBase::CreateTexture(UINT width, UINT height, UINT levels, DWORD us
     return D3DERR_INVALIDCALL;
   auto* t = new TextureImpl(this, width, height, levels, usage, format, pool);
   *texture = t;
-  Log(Fmt("CreateTexture T%u %u %u %u %X %u %u", t->link.serial, width, height, levels, usage,
-          static_cast<unsigned>(format), static_cast<unsigned>(pool)));
+  Log("CreateTexture T%u %u %u %u %X %u %u", t->link.serial, width, height, levels, usage,
+          static_cast<unsigned>(format), static_cast<unsigned>(pool));
   return S_OK;
 }
 
@@ -101,7 +95,7 @@ HRESULT DeviceBase::CreateDepthStencilSurface(UINT width, UINT height, D3DFORMAT
                                               D3DMULTISAMPLE_TYPE, Surface** surface) {
   if (!surface || width == 0 || height == 0 || !IsDepthFormat(format)) return D3DERR_INVALIDCALL;
   *surface = new SurfaceImpl(this, SurfaceKind::DepthStencil, width, height, format, D3DPOOL_DEFAULT);
-  Log(Fmt("CreateDepthStencilSurface %u %u %u", width, height, static_cast<unsigned>(format)));
+  Log("CreateDepthStencilSurface %u %u %u", width, height, static_cast<unsigned>(format));
   return S_OK;
 }
 
@@ -137,7 +131,7 @@ HRESULT DeviceBase::SetRenderTarget(Surface* target, Surface* depth) {
   if (d && d->kind != SurfaceKind::DepthStencil) return D3DERR_INVALIDCALL;
   SurfaceImpl* newTarget = t ? t : target_;
   if (d && (d->width < newTarget->width || d->height < newTarget->height)) return D3DERR_INVALIDCALL;
-  Log(Fmt("SetRenderTarget %ux%u depth %d", newTarget->width, newTarget->height, d ? 1 : 0));
+  Log("SetRenderTarget %ux%u depth %d", newTarget->width, newTarget->height, d ? 1 : 0);
   HRESULT usable = BackendCanTarget(newTarget, d);
   if (FAILED(usable)) return usable;
   if (t) {
@@ -177,7 +171,7 @@ HRESULT DeviceBase::SetStreamSource(UINT stream, VertexBuffer* buffer, UINT stri
   if (stream_) stream_->Release();
   stream_ = b;
   streamStride_ = stride;
-  Log(Fmt("SetStreamSource %u %u", b ? b->link.serial : 0, stride));
+  Log("SetStreamSource %u %u", b ? b->link.serial : 0, stride);
   return S_OK;
 }
 
@@ -191,7 +185,7 @@ HRESULT DeviceBase::SetIndices(IndexBuffer* buffer, UINT baseVertexIndex) {
 }
 
 HRESULT DeviceBase::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount) {
-  Log(Fmt("DrawPrimitive %u %u %u", static_cast<unsigned>(type), startVertex, primitiveCount));
+  Log("DrawPrimitive %u %u %u", static_cast<unsigned>(type), startVertex, primitiveCount);
   if (!stream_ || streamStride_ == 0) return D3DERR_INVALIDCALL;
   UINT count = PrimitiveVertexCount(type, primitiveCount);
   size_t end = (size_t(startVertex) + count) * streamStride_;
@@ -209,8 +203,8 @@ HRESULT DeviceBase::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT 
 
 HRESULT DeviceBase::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, UINT minIndex, UINT numVertices,
                                          UINT startIndex, UINT primitiveCount) {
-  Log(Fmt("DrawIndexedPrimitive %u %u %u %u %u", static_cast<unsigned>(type), minIndex, numVertices,
-          startIndex, primitiveCount));
+  Log("DrawIndexedPrimitive %u %u %u %u %u", static_cast<unsigned>(type), minIndex, numVertices,
+          startIndex, primitiveCount);
   if (!stream_ || !indices_ || streamStride_ == 0) return D3DERR_INVALIDCALL;
   bool wide = indices_->fvfOrFormat == D3DFMT_INDEX32;
   UINT indexSize = wide ? 4 : 2;
@@ -251,7 +245,7 @@ HRESULT DeviceBase::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, UINT minIndex, U
 
 HRESULT DeviceBase::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, const void* data,
                                     UINT stride) {
-  Log(Fmt("DrawPrimitiveUP %u %u %u", static_cast<unsigned>(type), primitiveCount, stride));
+  Log("DrawPrimitiveUP %u %u %u", static_cast<unsigned>(type), primitiveCount, stride);
   UINT count = PrimitiveVertexCount(type, primitiveCount);
   if (!data || stride == 0 || count == 0) return D3DERR_INVALIDCALL;
   DrawRequest r{};

@@ -61,7 +61,10 @@ void ParticleSystem::Update(float dt, const EmitParams& e, GameRandom& random) {
   std::array<Particle, 8> burst{};
   int bursts = 0;
   int* link = &live_;
-  std::vector<Particle> dying;
+  // Beyond the first eight, the drops that burst this update wait here; the
+  // list keeps its room between updates, so steady play allocates nothing.
+  std::vector<Particle>& dying = dying_;
+  dying.clear();
   while (*link != -1) {
     Particle& p = pool_[*link];
     float t = clock_ - p.created;

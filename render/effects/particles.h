@@ -68,6 +68,7 @@ class ParticleSystem {
   float radius_;
   float clock_ = 0.0f;
   std::vector<Particle> pool_;
+  std::vector<Particle> dying_;
   int live_ = -1, free_ = -1;
   int liveCount_ = 0;
 };

@@ -68,10 +68,12 @@ void DrawStatusLines(const HudInputs& in, const MatchState& s) {
     UseFont(in, f.statusFont);
     Text(f.statusFont, std::min(W - 95, W - 10 - Width(f.statusFont, "Spectating")), 0, kGreen, "Spectating");
   } else {
-    std::string text = ChatText(in.chatLine, in.matchMs, in.chatTyping);
+    char buffer[512];
+    const std::string_view text = ChatText(in.chatLine, in.matchMs, in.chatTyping, buffer);
     if (in.chatFont) {
       RECT r{10, 45, in.width, 100};
-      in.chatFont->DrawText(text.c_str(), -1, &r, d3dutil::DT_WORDBREAK | d3dutil::DT_NOCLIP, kWhite);
+      in.chatFont->DrawText(text.data(), static_cast<int>(text.size()), &r,
+                            d3dutil::DT_WORDBREAK | d3dutil::DT_NOCLIP, kWhite);
     }
     UseFont(in, f.statusFont);
     Text(f.statusFont, std::min(W - 98, W - 10 - Width(f.statusFont, "Chat Mode")), 0, kGreen, "Chat Mode");
@@ -175,12 +177,14 @@ void DrawMessageLines(const HudInputs& in, MatchState& s) {
 
 // What the receiving side did last, green at the top right.
 void DrawNetworkStatus(const HudInputs& in) {
-  std::string text = in.netStatus;
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-  if (text.empty()) return;
+  std::string_view shown = in.netStatus;
+  while (!shown.empty() && (shown.back() == '\n' || shown.back() == '\r')) shown.remove_suffix(1);
+  if (shown.empty()) return;
+  char text[256];
+  std::snprintf(text, sizeof text, "%.*s", static_cast<int>(shown.size()), shown.data());
   BitmapFont* font = in.fonts.messageFont;
   UseFont(in, font);
-  Text(font, in.width - 10 - Width(font, text.c_str()), 45, kGreen, text.c_str());
+  Text(font, in.width - 10 - Width(font, text), 45, kGreen, text);
 }
 
 void DrawScoreboard(const HudInputs& in, const MatchState& s) {
@@ -204,9 +208,9 @@ void DrawScoreboard(const HudInputs& in, const MatchState& s) {
   };
   row(60, kGreen, s.player.fragsText.data(), "0", clock.c_str(), s.settings.playerName.c_str(),
       s.player.powerText.data());
-  std::vector<int> order = ScoreboardOrder(s);
-  for (std::size_t k = 0; k < order.size(); ++k) {
-    const int i = order[k];
+  const ScoreboardRows order = ScoreboardOrder(s);
+  for (int k = 0; k < order.count; ++k) {
+    const int i = order.index[k];
     const Combatant& cb = s.combatants[i];
     // A remote player's ping, and the time he has been in the session by his own count.
     const std::string ping = in.network ? std::to_string(in.pingMs[i]) : "0";
@@ -247,17 +251,27 @@ std::string MatchClockText(std::uint32_t matchMs) {
   return text;
 }
 
-std::vector<int> ScoreboardOrder(const MatchState& s) {
-  std::vector<int> order;
-  for (int i = 0; i < s.combatantCount; ++i) order.push_back(i);
-  std::stable_sort(order.begin(), order.end(),
-                   [&](int a, int b) { return s.combatants[a].frags > s.combatants[b].frags; });
-  return order;
+ScoreboardRows ScoreboardOrder(const MatchState& s) {
+  ScoreboardRows rows;
+  // Insertion sort: stable, and at most 32 rows.
+  for (int i = 0; i < std::clamp(s.combatantCount, 0, kMaxCombatants); ++i) {
+    int k = rows.count++;
+    for (; k > 0 && s.combatants[rows.index[k - 1]].frags < s.combatants[i].frags; --k)
+      rows.index[k] = rows.index[k - 1];
+    rows.index[k] = i;
+  }
+  return rows;
 }
 
-std::string ChatText(const std::string& line, std::uint32_t matchMs, bool typing) {
-  bool bar = typing || ((matchMs % 60000) / 500) % 2 == 1;
-  return "Chat: " + line + (bar ? "|" : "");
+std::string_view ChatText(std::string_view line, std::uint32_t matchMs, bool typing, std::span<char> out) {
+  const bool bar = typing || ((matchMs % 60000) / 500) % 2 == 1;
+  std::size_t used = 0;
+  for (std::string_view piece : {std::string_view("Chat: "), line, bar ? std::string_view("|") : std::string_view()}) {
+    const std::size_t n = std::min(piece.size(), out.size() - used);
+    std::copy_n(piece.data(), n, out.data() + used);
+    used += n;
+  }
+  return std::string_view(out.data(), used);
 }
 
 int BannerAlpha(float timer) { return static_cast<int>(std::min(timer, 255.0f)); }

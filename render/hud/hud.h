@@ -5,7 +5,9 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "d3dutil/font/text_font.h"
@@ -24,10 +26,18 @@ gfx::D3DCOLOR LevelColour(int value);
 gfx::D3DCOLOR FrameRateColour(float rate);
 // "3:07", "12:45".
 std::string MatchClockText(std::uint32_t matchMs);
-// Combatant indices by score, best first (ties: lower index first).
-std::vector<int> ScoreboardOrder(const MatchState& state);
-// "Chat: text|" while the cursor shows, else "Chat: text".
-std::string ChatText(const std::string& line, std::uint32_t matchMs, bool typing);
+// Combatant indices by score, best first (ties: lower index first), kept in
+// place: the scoreboard is drawn every frame Tab is held.
+struct ScoreboardRows {
+  std::array<int, kMaxCombatants> index{};
+  int count = 0;
+  const int* begin() const { return index.data(); }
+  const int* end() const { return index.data() + count; }
+};
+ScoreboardRows ScoreboardOrder(const MatchState& state);
+// "Chat: text|" while the cursor shows, else "Chat: text", into out (cut at
+// its size); returns the written part.
+std::string_view ChatText(std::string_view line, std::uint32_t matchMs, bool typing, std::span<char> out);
 // Alpha of the welcome banner for its timer.
 int BannerAlpha(float timer);
 

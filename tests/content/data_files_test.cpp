@@ -213,6 +213,8 @@ TEST(MessageTables, FormattingSubstitutesTwoNamesAndNothingElse) {
   EXPECT_EQ(FormatMessage("%s %s %s", "A", "B"), "A B %s");
   EXPECT_EQ(FormatMessage("%d %n %x 100%% %", "A", "B"), "%d %n %x 100% %");
   EXPECT_EQ(FormatMessage("", "A", "B"), "");
+  char small[8];
+  EXPECT_EQ(FormatMessage("%s fragged %s!", "Ann", "Bob", small), "Ann frag") << "cut at the buffer's size";
 }
 
 TEST(NameLists, CountsNamesAndOverLimits) {

@@ -43,11 +43,14 @@ TEST(Hud, MatchClockPadsSecondsOnly) {
 }
 
 TEST(Hud, ChatCursorBlinksEveryHalfSecondAndShowsWhileTyping) {
-  EXPECT_EQ(ChatText("hi", 0, false), "Chat: hi");
-  EXPECT_EQ(ChatText("hi", 500, false), "Chat: hi|");
-  EXPECT_EQ(ChatText("hi", 1000, false), "Chat: hi");
-  EXPECT_EQ(ChatText("hi", 1000, true), "Chat: hi|");
-  EXPECT_EQ(ChatText("", 60000, false), "Chat: ") << "the blink restarts every minute";
+  char chat[64];
+  EXPECT_EQ(ChatText("hi", 0, false, chat), "Chat: hi");
+  EXPECT_EQ(ChatText("hi", 500, false, chat), "Chat: hi|");
+  EXPECT_EQ(ChatText("hi", 1000, false, chat), "Chat: hi");
+  EXPECT_EQ(ChatText("hi", 1000, true, chat), "Chat: hi|");
+  EXPECT_EQ(ChatText("", 60000, false, chat), "Chat: ") << "the blink restarts every minute";
+  char small[8];
+  EXPECT_EQ(ChatText("hello", 500, false, small), "Chat: he") << "cut at the buffer's size";
 }
 
 TEST(Hud, ScoreboardListsCombatantsBestFirst) {
@@ -56,9 +59,10 @@ TEST(Hud, ScoreboardListsCombatantsBestFirst) {
   const int frags[4] = {2, 5, 0, 5};
   for (int i = 0; i < 4; ++i) s->combatants[i].frags = frags[i];
   s->combatants[4].frags = 99;  // not in the match
-  EXPECT_EQ(ScoreboardOrder(*s), (std::vector<int>{1, 3, 0, 2}));
+  const ScoreboardRows rows = ScoreboardOrder(*s);
+  EXPECT_EQ(std::vector<int>(rows.begin(), rows.end()), (std::vector<int>{1, 3, 0, 2}));
   s->combatantCount = 0;
-  EXPECT_TRUE(ScoreboardOrder(*s).empty());
+  EXPECT_EQ(ScoreboardOrder(*s).count, 0);
 }
 
 TEST(Hud, WelcomeBannerIsOpaqueAbove255AndFadesOut) {
