@@ -68,7 +68,7 @@ std::string FloorTile(int tile) {
          v(x1, y1) + ",\n" + v(x1, y0) +
          ";\n2;\n3;0,2,1;,\n3;0,3,2;;\n"
          "MeshMaterialList { 2; 2; 0, 1;; Material { 1.0;1.0;1.0;1.0;; 1.0; 0.0;0.0;0.0;; "
-         "0.0;0.0;0.0;; } Material { 0.5;0.5;0.5;1.0;; 1.0; 0.0;0.0;0.0;; 0.0;0.0;0.0;; } }\n}\n";
+         "0.0;0.0;0.0;; TextureFilename { \"textures\\\\stone.tga\"; } } Material { 0.5;0.5;0.5;1.0;; 1.0; 0.0;0.0;0.0;; 0.0;0.0;0.0;; } }\n}\n";
 }
 
 class TileBuildTest : public ContentFixture {
@@ -89,6 +89,7 @@ class TileBuildTest : public ContentFixture {
       texture += TileFileName(t) + "\r\n2\r\n1\r\n2\r\n";
       textureL += "low\r\n2\r\n0\r\n0\r\n";
     }
+    Write("textures/stone.tga", std::string("\0\0\2\0\0\0\0\0\0\0\0\0\1\0\1\0\x18\0\1\2\3", 21));
     Write("worlds/Test/texture.txt", texture);
     Write("worlds/Test/textureL.txt", textureL);
     database_.textureCount = 3;
@@ -122,6 +123,8 @@ TEST_F(TileBuildTest, CollisionMapHoldsTheCheckModelsAndStopsAFallingSphere) {
     }
     ASSERT_EQ(view.TriangleCount(), 2u) << t;
     EXPECT_EQ(tiles_.collisionTiles[t].mesh->deviceMesh, nullptr);
+    for (gfx::Texture* texture : tiles_.collisionTiles[t].mesh->textures)
+      EXPECT_EQ(texture, nullptr) << "collision tiles are never drawn";
   }
   // a sphere of radius 14 at height 20 over tile 10 falling 30 stops on the floor
   CollisionMeshView floor = CollisionViewOf(tiles_.collisionTiles[10].mesh.get());

@@ -75,13 +75,17 @@ void Step(LoadingProgress* progress, const char* caption, int tile) {
 
 }  // namespace
 
-void BuildCollisionMap(gfx::Device* device, const std::string& areaPath, WorldTiles& tiles,
+void BuildCollisionMap(gfx::Device* /*device: collision tiles are never drawn*/, const std::string& areaPath,
+                       WorldTiles& tiles,
                        LoadingProgress* progress) {
   if (progress) progress->ClearBar();
   for (int t = 0; t < kTileCount; ++t) {
     Step(progress, "Generating Collision Map", t);
     auto mesh = std::make_unique<CVarnMesh>("CVarnMesh");
-    mesh->LoadFromFile(device, areaPath + "\\Check\\" + TileFileName(t));
+    // Collision tiles are never drawn: their textures are not loaded (each
+    // tile held its own copies of the area's textures, the largest share of
+    // the game's memory).
+    mesh->LoadFromFile(nullptr, areaPath + "\\Check\\" + TileFileName(t));
     tiles.collisionTiles[size_t(t)].mesh = std::move(mesh);
   }
 }

@@ -59,8 +59,8 @@ struct WorldTiles {
 // failed mesh, or one not in the 32-byte layout collision reads.
 CollisionMeshView CollisionViewOf(const CVarnMesh* mesh);
 
-// "Generating Collision Map": areaPath + "\Check\" + each tile's file with
-// the model's own textures; never copied to the device.
+// "Generating Collision Map": areaPath + "\Check\" + each tile's file, its
+// geometry only (no textures: never drawn, never copied to the device).
 void BuildCollisionMap(gfx::Device* device, const std::string& areaPath, WorldTiles& tiles,
                        LoadingProgress* progress = nullptr);
 
