@@ -4,7 +4,7 @@
 
 #include "content/content_messages.h"
 #include "content/line_reader.h"
-#include "d3dutil/image/texture_file.h"
+#include "content/loading_files.h"
 
 namespace halvex {
 
@@ -14,7 +14,7 @@ namespace {
 
 Texture* Create(Device* device, const std::string& file) {
   Texture* texture = nullptr;
-  if (!device || FAILED(CreateTextureFromFile(device, file, &texture))) return nullptr;
+  if (!device || FAILED(CreateContentTexture(device, file, &texture))) return nullptr;
   return texture;
 }
 

@@ -17,6 +17,8 @@ class LoadingProgress {
  public:
   virtual ~LoadingProgress() = default;
   virtual void ClearBar() = 0;
+  // One loading step under this caption; the screen decides whether it is
+  // drawn at once or with a later step.
   virtual void Redraw(const char* caption) = 0;
   virtual void AppendBarGlyphs(int count) = 0;
 };

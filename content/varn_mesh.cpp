@@ -4,9 +4,8 @@
 #include <cstring>
 
 #include "content/content_messages.h"
+#include "content/loading_files.h"
 #include "content/texture_database.h"
-#include "d3dutil/image/texture_file.h"
-#include "platform/paths/paths.h"
 
 namespace halvex {
 
@@ -22,7 +21,7 @@ namespace {
 Texture* CreateTextureOrNull(Device* device, std::string_view file) {
   if (!device || file.empty()) return nullptr;
   Texture* texture = nullptr;
-  if (FAILED(CreateTextureFromFile(device, file, &texture))) return nullptr;
+  if (FAILED(CreateContentTexture(device, file, &texture))) return nullptr;
   return texture;
 }
 
@@ -46,7 +45,7 @@ bool CVarnMesh::LoadGeometry(std::string_view path) {
   Destroy();
   XFileMesh file;
   std::string error;
-  if (!LoadMeshFromX(paths::Resolve(path), file, &error)) {
+  if (!LoadModelFile(path, file, &error)) {
     std::fprintf(stderr, "%.*s: model not loaded: %s\n", int(path.size()), path.data(),
                  error.c_str());
     return false;

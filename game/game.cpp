@@ -4,6 +4,8 @@
 #include <thread>
 
 #include "audio/match_sounds.h"
+#include "content/line_reader.h"
+#include "content/loading_files.h"
 #include "screens/closing/closing.h"
 #include "screens/screenshot.h"
 #include "sim/messages.h"
@@ -11,6 +13,29 @@
 namespace halvex::game {
 
 using namespace gfx;
+
+namespace {
+
+// The files a full load of the chosen area reads, in the order it reads
+// them (the textures the models name are found by reading the models).
+std::vector<AheadFile> FilesOfTheLoad(const Settings& settings) {
+  std::vector<AheadFile> files;
+  const char* const list = "system\\textures.txt";
+  std::string text;
+  DataFileProblems ignored;  // the load itself reports them
+  LoadContentText(list, text, &ignored);
+  for (const std::string& name : ParseTextureNameList(text, list, &ignored).fileNames)
+    files.push_back({TexturePath(name), false});
+  for (std::string& file : FixedTextureFiles()) files.push_back({std::move(file), false});
+  for (const ModelEntry& model : ModelTable()) files.push_back({model.file, true});
+  const std::string area = settings.areaPath;
+  for (int t = 0; t < kTileCount; ++t) files.push_back({area + "\\Check\\" + TileFileName(t), true});
+  const char* const folder = settings.renderDetail ? "\\Render\\" : "\\Check\\";
+  for (int t = 0; t < kTileCount; ++t) files.push_back({area + folder + TileFileName(t), true});
+  return files;
+}
+
+}  // namespace
 
 Game::Game(Settings& settings, ShellFlags& flags, GameAudio& audio, RunOptions options)
     : settings_(settings),
@@ -32,6 +57,11 @@ std::unique_ptr<GamePort> MakeGame(Settings& settings, ShellFlags& flags, GameAu
 }
 
 HRESULT Game::CreateDevices(SDL_Window* window) {
+  MarkStartup("window ready, creating the device");
+  // The full load that follows the device's creation finds its files read
+  // and decoded by then, or being so: a worker starts on them now.
+  LoadingFiles files;
+  files.ReadAhead(FilesOfTheLoad(settings_));
   dev_.window = window;
   dev_.debugMode = settings_.debugMode;
   dev_.lightMapping = settings_.lightMapping;

@@ -2,9 +2,11 @@
 // check that follows it, and the device-object part every restore runs.
 #include <cstring>
 #include <chrono>
+#include <optional>
 #include <thread>
 
 #include "content/data_files.h"
+#include "content/loading_files.h"
 #include "game/game.h"
 #include "game/loading_screen.h"
 #include "platform/window/message_box.h"
@@ -98,6 +100,7 @@ HRESULT Game::CreateScreenQuads() {
 }
 
 HRESULT Game::FullLoad() {
+  MarkStartup("device created, loading");
   Device* d = dev_.device;
   Sleep(2000);
   const std::string deviceLine = DeviceLine(dev_.adapterDescription, dev_.vertexProcessing);
@@ -107,21 +110,35 @@ HRESULT Game::FullLoad() {
   if (CreateScreenQuads() != S_OK) return E_FAIL;
 
   {
+    // The load from CreateDevices finds its files being read ahead already;
+    // a reload shares textures all the same.
+    std::optional<LoadingFiles> ownFiles;
+    LoadingFiles* files = LoadingFiles::Open();
+    if (!files) files = &ownFiles.emplace();
     LoadingScreen screen(d, settings_.screenWidth, settings_.screenHeight, deviceLine, notice, links.statusText);
+    MarkStartup("loading screen up");
     screen.Redraw("Initializing and Receiving Options");
     const std::string area = settings_.areaPath;
     content_.area = ReadAreaOptions(area + "\\options.txt");
     content_.pickups = ReadPickupLists(area + "\\items.txt");
     content_.trees = ReadTreePositions(area + "\\trees.txt");
     LoadTextureDatabase(d, content_.database, &screen);
+    screen.ShowPending();  // the full bar stays up while the silent loads below run
+    MarkStartup("texture database loaded");
     LoadFixedTextures(d, content_.fixed);
+    MarkStartup("fixed textures loaded");
     content_.LoadModels(d, [] {});
+    MarkStartup("models loaded");
     if (settings_.renderDetail) LoadMultiTexTable(area, content_.multiTex, &screen);
     BuildCollisionMap(d, area, content_.tiles, &screen);
+    MarkStartup("collision map built");
     BuildWorldMap(d, area, settings_.renderDetail, content_.database, content_.tiles, &screen);
+    MarkStartup("world map built");
     content_.LinkCollision();
     state_->player.weaponIndex = 0;
     screen.Redraw("Loading Complete, Starting Game");
+    files->Close();
+    MarkStartup("loading done");
   }
   if (links.setStatusText) links.setStatusText("");
   // Hold the match back until the player is here, sleeping rather than spinning.
@@ -171,6 +188,7 @@ HRESULT Game::RestoreObjects() {
   o.fieldOfView = 0.785398f;
   o.aspect = 1.0f;
   HRESULT hr = render::RestoreDeviceObjects(dev_.device, fonts_, &content_, blockContent_, o, &objects_);
+  MarkStartup("device objects restored");
   fullLoad_ = false;
   return hr;
 }

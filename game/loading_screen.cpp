@@ -73,24 +73,40 @@ void LoadingScreen::Line(d3dutil::TextFont* font, int top, D3DCOLOR colour, cons
 void LoadingScreen::Redraw(const char* caption) {
   captionText_ = caption ? caption : "";
   ++redraws_;
-  if (!device_) return;
-  const int H = height_ / 2;
-  device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xff000000, 1.0f, 0);
-  device_->BeginScene();
-  Line(headline_, H - 50, 0xffffffff, "Loading...Please Wait...");
-  Line(bar_, H - 30, 0xffffffff, std::string(kBarLength, static_cast<char>(kBarGlyph)));
-  if (barShown_) Line(bar_, H - 30, 0xff0000ff, barText_);
-  Line(caption_, H - 10, 0xffffffff, captionText_);
-  Line(headline_, H + 5, 0xffff0000, notice_);
-  Line(caption_, H + 30, 0xffffffff, deviceLine_);
-  // The window's own status text, as a status bar would show it.
-  const std::string status = statusText_ ? statusText_() : std::string();
-  if (!status.empty() && caption_) {
-    RECT r{4, height_ - caption_->lineHeight() - 4, width_, height_};
-    caption_->DrawText(status.c_str(), -1, &r, d3dutil::DT_LEFT | d3dutil::DT_NOCLIP, 0xffc0c0c0);
+  pending_ = true;
+  if (pictures_ == 0 || captionText_ != shownCaption_ || now_() - shownAt_ >= kFrame) Draw();
+}
+
+void LoadingScreen::ShowPending() {
+  if (pending_) Draw();
+}
+
+void LoadingScreen::Draw() {
+  pending_ = false;
+  shownCaption_ = captionText_;
+  ++pictures_;
+  if (device_) {
+    const int H = height_ / 2;
+    device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xff000000, 1.0f, 0);
+    device_->BeginScene();
+    Line(headline_, H - 50, 0xffffffff, "Loading...Please Wait...");
+    Line(bar_, H - 30, 0xffffffff, std::string(kBarLength, static_cast<char>(kBarGlyph)));
+    if (barShown_) Line(bar_, H - 30, 0xff0000ff, barText_);
+    Line(caption_, H - 10, 0xffffffff, captionText_);
+    Line(headline_, H + 5, 0xffff0000, notice_);
+    Line(caption_, H + 30, 0xffffffff, deviceLine_);
+    // The window's own status text, as a status bar would show it.
+    const std::string status = statusText_ ? statusText_() : std::string();
+    if (!status.empty() && caption_) {
+      RECT r{4, height_ - caption_->lineHeight() - 4, width_, height_};
+      caption_->DrawText(status.c_str(), -1, &r, d3dutil::DT_LEFT | d3dutil::DT_NOCLIP, 0xffc0c0c0);
+    }
+    device_->EndScene();
+    device_->Present(nullptr, nullptr, nullptr, nullptr);
   }
-  device_->EndScene();
-  device_->Present(nullptr, nullptr, nullptr, nullptr);
+  // The picture's age counts from when it is up, so a slow present does
+  // not make every following step draw again.
+  shownAt_ = now_();
 }
 
 }  // namespace halvex::game

@@ -1,8 +1,10 @@
 // The loading screen: headline, progress bar, caption, notice and device
-// lines, and the window's status text as a line at the bottom, redrawn after
-// every loading step.
+// lines, and the window's status text as a line at the bottom. Every loading
+// step updates it; it is drawn at most once a display frame, so a quick step
+// costs no full-screen present.
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <string>
 
@@ -29,18 +31,33 @@ class LoadingScreen final : public LoadingProgress {
                 const char* notice, std::function<std::string()> statusText);
   ~LoadingScreen() override;
 
+  using Clock = std::chrono::steady_clock;
+  // A picture stays up at least this long unless the caption changes.
+  static constexpr Clock::duration kFrame = std::chrono::microseconds(16667);
+
   bool ready() const { return headline_ && bar_ && caption_; }
   void ClearBar() override {
     barText_.clear();
     barShown_ = true;
   }
+  // Takes the step's caption; draws and presents when there is no picture
+  // yet, when the caption changes, or when the last picture has been up for
+  // a frame. Otherwise the step waits for the next picture or ShowPending.
   void Redraw(const char* caption) override;
   void AppendBarGlyphs(int count) override;
+  // Draws the steps taken since the last picture, if any: the final state
+  // of a loader stays on screen while silent work follows.
+  void ShowPending();
+  // The time source of the pacing (tests step it by hand).
+  void UseClock(std::function<Clock::time_point()> now) { now_ = std::move(now); }
+
   const std::string& barText() const { return barText_; }
   const std::string& caption() const { return captionText_; }
-  int redraws() const { return redraws_; }
+  int redraws() const { return redraws_; }    // steps taken
+  int pictures() const { return pictures_; }  // of them drawn and presented
 
  private:
+  void Draw();
   void Line(d3dutil::TextFont* font, int top, gfx::D3DCOLOR colour, const std::string& text);
 
   gfx::Device* device_;
@@ -55,6 +72,11 @@ class LoadingScreen final : public LoadingProgress {
   std::string captionText_;
   bool barShown_ = false;
   int redraws_ = 0;
+  int pictures_ = 0;
+  bool pending_ = false;  // steps taken since the last picture
+  std::string shownCaption_;
+  Clock::time_point shownAt_{};
+  std::function<Clock::time_point()> now_ = [] { return Clock::now(); };
 };
 
 }  // namespace halvex::game

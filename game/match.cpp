@@ -14,7 +14,22 @@ namespace halvex::game {
 
 using namespace gfx;
 
+namespace {
+
+// Once the first match frame is drawn: the time since the process started,
+// in the log of timedemo and --frames runs.
+void ReportStartup(const RunOptions& options, StartupFigures& figures) {
+  figures.toFirstFrame = SecondsSinceProcessStart();
+  MarkStartup("first match frame drawn");
+  if (!options.timedemo && !options.frames) return;
+  std::printf("%s\n", figures.Line().c_str());
+  std::fflush(stdout);
+}
+
+}  // namespace
+
 HRESULT Game::StartMatch() {
+  MarkStartup("starting the match");
   matchStartMs_ = clock_->NowMs();
   if (dev_.mouseDevice) dev_.mouseDevice->Acquire();
   if (dev_.keyboardDevice) dev_.keyboardDevice->Acquire();
@@ -44,7 +59,10 @@ HRESULT Game::StartMatch() {
     intro.playSound = [this](int sound) {
       if (soundReady_) audio_.bank.Play(sound, 0, 0);
     };
+    const double introStart = SecondsSinceProcessStart();
     screens::RunIntro(intro, random_);
+    timedemo_.startup.intro = SecondsSinceProcessStart() - introStart;
+    MarkStartup("intro over");
   }
   if (flags_.exitRequested) {
     audio_.StopAllSound();
@@ -59,6 +77,7 @@ HRESULT Game::StartMatch() {
   matchClock_->Start();
   (*timer_)(FrameTimer::kReset);
   PublishFlags();
+  MarkStartup("match set up");
   return S_OK;
 }
 
@@ -235,6 +254,7 @@ int Game::RunMatch() {
       lastDrawCalls = draws;
       last = now;
     }
+    if (framesRun_ == 1) ReportStartup(options_, timedemo_.startup);
     if (screenshotPending_ || options_.ShotDue(framesRun_)) TakeScreenshot();
     if (result == FrameResult::kEscape) {
       Trace("match ended by escape");

@@ -3,9 +3,72 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <fstream>
 #include <numeric>
+#include <sstream>
+#include <string>
+
+#include <unistd.h>
 
 namespace halvex::game {
+
+namespace {
+
+double BootClockSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_BOOTTIME, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+// Field 22 of /proc/self/stat: the start in clock ticks since boot, on the
+// clock CLOCK_BOOTTIME reads. Negative when it cannot be read.
+double ProcessStartBootSeconds() {
+  std::ifstream file("/proc/self/stat");
+  std::string line;
+  if (!std::getline(file, line)) return -1.0;
+  // The command name in parentheses may hold blanks; fields count from after it.
+  const std::size_t close = line.rfind(')');
+  if (close == std::string::npos) return -1.0;
+  std::istringstream fields(line.substr(close + 1));
+  std::string field;
+  for (int i = 3; i <= 22; ++i)
+    if (!(fields >> field)) return -1.0;
+  const long ticks = sysconf(_SC_CLK_TCK);
+  char* end = nullptr;
+  const unsigned long long start = std::strtoull(field.c_str(), &end, 10);
+  if (ticks <= 0 || !end || *end != '\0') return -1.0;
+  return static_cast<double>(start) / static_cast<double>(ticks);
+}
+
+// Taken during static set-up, before main: the fallback start.
+const double staticSetUpSeconds = BootClockSeconds();
+
+}  // namespace
+
+double SecondsSinceProcessStart() {
+  static const double start = [] {
+    const double kernel = ProcessStartBootSeconds();
+    return kernel >= 0.0 && kernel <= staticSetUpSeconds ? kernel : staticSetUpSeconds;
+  }();
+  return BootClockSeconds() - start;
+}
+
+std::string StartupFigures::Line() const {
+  char line[96];
+  std::snprintf(line, sizeof line, "start-up: %.2f s to the first match frame (+ %.2f s of intro)",
+                toFirstFrame - intro, intro);
+  return line;
+}
+
+void MarkStartup(const char* what) {
+  static const bool on = [] {
+    const char* v = std::getenv("HALVEX_STARTUP_TIMES");
+    return v && *v && std::string(v) != "0";
+  }();
+  if (on) std::fprintf(stderr, "start-up at %.3f s: %s\n", SecondsSinceProcessStart(), what);
+}
 
 double RunOptions::SteppedMs() const {
   if (fixedStepMs && *fixedStepMs > 0.0) return *fixedStepMs;

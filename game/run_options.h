@@ -37,6 +37,27 @@ struct RunOptions {
   bool ShotDue(long frame) const;
 };
 
+// Seconds from this process's start to now. The start is the kernel's record
+// of it, so loading the executable and its libraries and static set-up count
+// too (it is kept in clock ticks, so the figure may be up to a tick, 10 ms,
+// long); where /proc cannot be read, from this library's static set-up.
+double SecondsSinceProcessStart();
+
+// Where the time before the first match frame went. The intro plays its
+// whole flight frame by frame (a run nobody watches leaves it only once the
+// prompt shows), so its share is given apart from the start-up proper.
+struct StartupFigures {
+  double toFirstFrame = 0.0;  // from the process's start to the first match frame drawn
+  double intro = 0.0;         // of that, the intro's
+  // "start-up: 0.84 s to the first match frame (+ 3.90 s of intro)"
+  std::string Line() const;
+};
+
+// With HALVEX_STARTUP_TIMES set (and not 0), one line on stderr,
+// "start-up at 0.412 s: <what>", for finding where the time before the first
+// frame goes; nothing otherwise.
+void MarkStartup(const char* what);
+
 // Frame times of a timedemo, in milliseconds of real time per frame.
 class TimedemoStats {
  public:
@@ -52,6 +73,7 @@ class TimedemoStats {
   double PercentileMs(double p) const;
   double MaxMs() const;
   double DrawCallsPerFrame() const;
+  StartupFigures startup;
   // "timedemo: N frames in S s, F fps average, frame ms p50 A p95 B p99 C max D,
   // E draw calls per frame"
   std::string Report() const;

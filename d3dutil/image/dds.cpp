@@ -1,5 +1,6 @@
 // DDS files: the 128-byte header, then the top level. Only the top level is
 // read; the mip chain is rebuilt from it like for every other format.
+#include <bit>
 #include <cstring>
 
 #include "d3dutil/image/image.h"
@@ -161,6 +162,21 @@ bool DecodeDds(const uint8_t* data, size_t size, Image& out, std::string* error)
   if (size / rowBytes < height) return Fail(error, "DDS data ends early");
   const bool hasAlpha = (flags & (kDdpfAlphaPixels | kDdpfAlpha)) != 0;
   const bool alphaOnly = (flags & kDdpfAlpha) && !(flags & (kDdpfRgb | kDdpfLuminance));
+  // A8R8G8B8 and X8R8G8B8, what the content tools write, are already the
+  // image's own layout: rows are copied, the alpha set where there is none.
+  if (bits == 32 && (flags & kDdpfRgb) && !(flags & kDdpfLuminance) && !alphaOnly &&
+      rMask == 0x00FF0000u && gMask == 0x0000FF00u && bMask == 0x000000FFu &&
+      (!hasAlpha || aMask == 0xFF000000u || aMask == 0)) {
+    static_assert(std::endian::native == std::endian::little, "DDS pixels are little-endian words");
+    const uint32_t opaque = hasAlpha && aMask != 0 ? 0u : 0xFF000000u;
+    for (uint32_t y = 0; y < height; ++y) {
+      uint32_t* row = &out.pixels[size_t(y) * width];
+      std::memcpy(row, data + size_t(y) * rowBytes, size_t(width) * 4);
+      if (opaque)
+        for (uint32_t x = 0; x < width; ++x) row[x] |= opaque;
+    }
+    return true;
+  }
   const MaskChannel alpha(hasAlpha ? aMask : 0, 255), red(rMask, 0), green(gMask, 0),
       blue(bMask, 0);
   for (size_t i = 0; i < size_t(width) * height; ++i) {

@@ -196,10 +196,18 @@ TEST_F(GameHeadless, TimedemoRecordsEveryFrame) {
   o.timedemo = true;
   o.fixedStepMs.reset();
   auto game = Make(o);
+  testing::internal::CaptureStdout();
   game->RunMatch();
+  const std::string out = testing::internal::GetCapturedStdout();
   EXPECT_EQ(game->timedemo().frames(), 25u);
   EXPECT_GT(game->timedemo().AverageFps(), 0.0);
   EXPECT_GT(game->timedemo().DrawCallsPerFrame(), 20.0) << "every frame draws the island and the HUD";
+  // The start-up is reported once, after the first frame, with the intro apart.
+  const StartupFigures& startup = game->timedemo().startup;
+  EXPECT_GT(startup.intro, 0.0);
+  EXPECT_GT(startup.toFirstFrame, startup.intro);
+  EXPECT_EQ(out.find("start-up: "), out.rfind("start-up: ")) << out;
+  EXPECT_NE(out.find(startup.Line()), std::string::npos) << out;
   game->ReleaseDevices(true);
 }
 

@@ -3,6 +3,7 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -99,6 +100,41 @@ TEST_F(LoadingPixels, LinesAndBarAndStatusLandInTheirBands) {
   LoadingScreen plain(dev_, kW, kH, DeviceLine("Test Adapter", 0), NoticeLine(0), nullptr);
   plain.Redraw("Loading Complete, Starting Game");
   EXPECT_FALSE(AnyInRows(FrontBuffer(), kH - 24, kH, grey)) << "no status text, no status line";
+}
+
+// Steps that come faster than the display share a picture; the last one
+// asked for shows every glyph the steps added.
+TEST_F(LoadingPixels, QuickStepsEndOnAPictureWithTheWholeBar) {
+  const int H = kH / 2;
+  auto barEnd = [&](const std::vector<D3DCOLOR>& p) {  // rightmost blue column of the bar, -1 for none
+    int end = -1;
+    for (UINT y = H - 30; y < UINT(H - 10); ++y)
+      for (UINT x = 0; x < kW; ++x) {
+        const D3DCOLOR c = p[y * kW + x];
+        if ((c & 0xff) > 180 && (c >> 16 & 0xff) < 60 && (c >> 8 & 0xff) < 60) end = std::max(end, int(x));
+      }
+    return end;
+  };
+  LoadingScreen reference(dev_, kW, kH, DeviceLine("Test Adapter", 2), NoticeLine(1), nullptr);
+  reference.ClearBar();
+  reference.AppendBarGlyphs(24);
+  reference.Redraw("Generating World Map");
+  const int whole = barEnd(FrontBuffer());
+  ASSERT_GT(whole, 0);
+
+  LoadingScreen screen(dev_, kW, kH, DeviceLine("Test Adapter", 2), NoticeLine(1), nullptr);
+  const LoadingScreen::Clock::time_point frozen{};
+  screen.UseClock([&] { return frozen; });
+  screen.Redraw("Initializing and Receiving Options");
+  screen.ClearBar();
+  for (int i = 0; i < 12; ++i) {
+    screen.Redraw("Generating World Map");
+    if (i % 2 == 1) screen.AppendBarGlyphs(4);
+  }
+  EXPECT_EQ(screen.pictures(), 2) << "no time passed: the first step and the new caption only";
+  EXPECT_EQ(barEnd(FrontBuffer()), -1) << "the caption's first step had no glyphs yet";
+  screen.ShowPending();
+  EXPECT_EQ(barEnd(FrontBuffer()), whole);
 }
 
 }  // namespace

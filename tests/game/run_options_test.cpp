@@ -2,12 +2,17 @@
 // lines.
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "device/device_setup.h"
 #include "game/loading_screen.h"
 #include "game/run_options.h"
 
 namespace halvex::game {
 namespace {
+
+// Taken during this program's static set-up, after the process started.
+const auto staticSetUp = std::chrono::steady_clock::now();
 
 TEST(RunOptions, FramesOrSecondsEndTheRun) {
   RunOptions o;
@@ -52,6 +57,20 @@ TEST(TimedemoStats, FiguresFromTheFrameTimes) {
   EXPECT_NE(t.Report().find("200 draw calls per frame"), std::string::npos) << t.Report();
 }
 
+TEST(StartupFigures, CountFromTheProcessStartAndLeaveTheIntroApart) {
+  // The process is older than its static set-up; a clock that started at the
+  // first call, or at boot, would be caught here.
+  const double sinceSetUp = std::chrono::duration<double>(std::chrono::steady_clock::now() - staticSetUp).count();
+  const double age = SecondsSinceProcessStart();
+  EXPECT_GE(age, sinceSetUp);
+  EXPECT_LT(age, 60.0);
+  EXPECT_GE(SecondsSinceProcessStart(), age);
+  StartupFigures f;
+  f.toFirstFrame = 4.744;
+  f.intro = 3.9;
+  EXPECT_EQ(f.Line(), "start-up: 0.84 s to the first match frame (+ 3.90 s of intro)");
+}
+
 TEST(LoadingScreen, NoticeAndDeviceLines) {
   EXPECT_STREQ(NoticeLine(1), "Do Not Switch Apps At This Time.");
   EXPECT_STREQ(NoticeLine(0), "First Attempt Failed. Final Retry.");
@@ -77,6 +96,31 @@ TEST(LoadingScreen, BarGrowsByGlyphsAndStartsEmptyEachStep) {
   screen.Redraw("Generating World Map");
   EXPECT_EQ(screen.caption(), "Generating World Map");
   EXPECT_EQ(screen.redraws(), 2);
+}
+
+TEST(LoadingScreen, QuickStepsShareAPictureAndKeepEveryGlyph) {
+  LoadingScreen screen(nullptr, 800, 600, "Device: x", NoticeLine(1), nullptr);
+  LoadingScreen::Clock::time_point now{};
+  screen.UseClock([&] { return now; });
+  screen.Redraw("Initializing and Receiving Options");
+  EXPECT_EQ(screen.pictures(), 1) << "the first step is always drawn";
+  screen.ClearBar();
+  // 600 steps 1 ms apart: a picture when the caption changes, then one a frame.
+  for (int i = 0; i < 600; ++i) {
+    now += std::chrono::milliseconds(1);
+    screen.Redraw("Generating Texture Database");
+    if (i % 2 == 1) screen.AppendBarGlyphs(4);
+  }
+  EXPECT_EQ(screen.redraws(), 601);
+  EXPECT_EQ(screen.pictures(), 2 + 599 / 17);
+  EXPECT_EQ(screen.barText(), std::string(1200, static_cast<char>(kBarGlyph)));
+  // The steps since the last picture are shown once asked for, and only once.
+  screen.ShowPending();
+  EXPECT_EQ(screen.pictures(), 3 + 599 / 17);
+  screen.ShowPending();
+  EXPECT_EQ(screen.pictures(), 3 + 599 / 17);
+  screen.Redraw("Loading Complete, Starting Game");
+  EXPECT_EQ(screen.pictures(), 4 + 599 / 17) << "a new caption is drawn at once";
 }
 
 }  // namespace
