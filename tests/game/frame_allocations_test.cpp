@@ -4,14 +4,10 @@
 
 #include <atomic>
 #include <cstdlib>
-#include <filesystem>
 #include <new>
 
-#include "content/data_files.h"
 #include "game/game.h"
-#include "launcher/settings_store.h"
-#include "platform/paths/paths.h"
-#include "platform/window/message_box.h"
+#include "tests/game/generated_content.h"
 
 namespace {
 std::atomic<long long> allocations{0};
@@ -35,8 +31,6 @@ void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
 
 namespace halvex::game {
 namespace {
-
-namespace fs = std::filesystem;
 
 // Heap allocations of the match of a headless run of the given length.
 // Loading is left out: the loading screen is drawn as often as the clock
@@ -64,14 +58,8 @@ long long AllocationsOfARun(const Settings& chosen, int frames) {
 }
 
 TEST(FrameAllocations, ThreeHundredMatchFramesWith32BotsAllocateNothing) {
-  const char* bin = std::getenv("HALVEX_BINARY_DIR");
-  ASSERT_NE(bin, nullptr);
-  const fs::path content = fs::path(bin) / "bin" / "content";
-  if (!fs::exists(content / "system" / "worlds.txt")) GTEST_SKIP() << "content pack not generated";
-  platform::SetMessageBoxesInteractive(false);
-  paths::SetContentDirectory(content.string());
   Settings settings;
-  DeriveAtStart(settings, ReadWorldList(paths::Resolve("system\\worlds.txt")).areaNames);
+  if (!UseGeneratedContent(settings)) GTEST_SKIP() << "content pack not generated";
   settings.botCount = 32;
   settings.fullscreen = false;
   // The same seed and steps: the two runs differ only by 300 frames after

@@ -2,9 +2,6 @@
 // loading sequence, match start and the match loop driven by scripts.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
-
 #include "content/data_files.h"
 #include "audio/sound_bank.h"
 #include "game/game.h"
@@ -12,22 +9,15 @@
 #include "platform/gfx/device.h"
 #include "platform/paths/paths.h"
 #include "platform/window/message_box.h"
+#include "tests/game/generated_content.h"
 
 namespace halvex::game {
 namespace {
 
-namespace fs = std::filesystem;
-
 class GameHeadless : public ::testing::Test {
  protected:
   void SetUp() override {
-    const char* bin = std::getenv("HALVEX_BINARY_DIR");
-    ASSERT_NE(bin, nullptr);
-    const fs::path content = fs::path(bin) / "bin" / "content";
-    if (!fs::exists(content / "system" / "worlds.txt")) GTEST_SKIP() << "content pack not generated";
-    platform::SetMessageBoxesInteractive(false);
-    paths::SetContentDirectory(content.string());
-    DeriveAtStart(settings_, ReadWorldList(paths::Resolve("system\\worlds.txt")).areaNames);
+    if (!UseGeneratedContent(settings_)) GTEST_SKIP() << "content pack not generated";
     settings_.botCount = 4;
     settings_.fullscreen = false;
   }
