@@ -63,7 +63,8 @@ class Game final : public GamePort, public device::DeviceSlots, private MatchEve
   void DeleteDeviceObjects() override;
 
   // The match: returns 0 on Escape, on exitRequested or when the run's
-  // limits are reached.
+  // limits are reached; kInvariantBroken when --check found a fault.
+  static constexpr int kInvariantBroken = 3;
   int RunMatch() override;
   void RunClosingScreen() override;
 
@@ -125,6 +126,7 @@ class Game final : public GamePort, public device::DeviceSlots, private MatchEve
   void TakeScreenshot();
   bool TimeStep(double steppedMs, double& carryMs);
   void PaceFrame();  // waits for the next frame of a --max-fps run
+  bool InvariantsHold() const;  // prints the first broken one
   void Sleep(int ms) const;
 
   Settings& settings_;

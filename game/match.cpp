@@ -6,7 +6,9 @@
 
 #include "content/data_files.h"
 #include "game/game.h"
+#include "game/run_report.h"
 #include "screens/intro/intro.h"
+#include "sim/invariants.h"
 #include "sim/match_setup.h"
 #include "tools/matchrunner/script.h"
 
@@ -211,6 +213,14 @@ void Game::PaceFrame() {
   nextFrameAt_ = std::max(nextFrameAt_, now) + period;
 }
 
+bool Game::InvariantsHold() const {
+  // Chat commands may raise the player's power to 999.
+  const std::string broken = CheckInvariants(*state_, 999);
+  if (broken.empty()) return true;
+  std::fprintf(stderr, "halvex: check failed after frame %ld: %s\n", framesRun_, broken.c_str());
+  return false;
+}
+
 int Game::RunMatch() {
   std::unique_ptr<InputScript> script;
   if (!options_.scriptText.empty()) {
@@ -229,6 +239,7 @@ int Game::RunMatch() {
   using Clock = std::chrono::steady_clock;
   auto last = Clock::now();
   std::uint64_t lastDrawCalls = gfx::DrawCallCount(dev_.device);
+  RunReport report(options_.reportSeconds);
   while (TimeStep(steppedMs, carryMs)) {
     ApplyQueuedLines();
     input_ = ReadInput(script.get());
@@ -247,6 +258,8 @@ int Game::RunMatch() {
     PublishFlags();
     ++framesRun_;
     TraceFrame();
+    if (options_.check && !InvariantsHold()) return kInvariantBroken;
+    report.Frame(framesRun_, matchClock_->frameTime(), Clock::now());
     if (options_.timedemo) {
       const auto now = Clock::now();
       const std::uint64_t draws = gfx::DrawCallCount(dev_.device);

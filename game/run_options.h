@@ -22,6 +22,10 @@ struct RunOptions {
   // headless peer or a player who asks for it does not burn a whole core.
   int maxFps = 0;
   bool trace = false;  // print mode changes and the player's position on stdout
+  // Check the match invariants after every frame; the first broken one is
+  // printed and ends the run with a failure.
+  bool check = false;
+  double reportSeconds = 0.0;  // a line of run figures this often (0: never)
   bool headless = false;
   bool nonInteractive = false;
   // Keep the recording device's call log (tests read it); the game's own

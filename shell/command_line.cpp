@@ -53,6 +53,9 @@ const char* CommandLineHelp() {
          "  --headless            no window, no sound device\n"
          "  --timedemo            play the scripted run as fast as possible, print frame times\n"
          "  --trace               print the match's mode changes and the player's position\n"
+         "  --check               check the match invariants after every frame (finite\n"
+         "                        positions, power, frags, bots); a broken one ends the run\n"
+         "  --report S            every S seconds print frames, frame times and memory\n"
          "  --multiplayer         a multiplayer game, found or created in the connect wizard\n"
          "  --host SESSION        host a multiplayer game of this name (no connect wizard)\n"
          "  --join ADDRESS[:PORT] join the multiplayer game hosted there\n"
@@ -92,6 +95,8 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args
       cl.wizard = true;
     } else if (a == "--trace") {
       cl.trace = true;
+    } else if (a == "--check") {
+      cl.check = true;
     } else if (a == "--help" || a == "-h") {
       cl.help = true;
     } else if (a == "--bots") {
@@ -150,6 +155,11 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args
       if (!v) return std::nullopt;
       if (!ParseDouble(*v, 1.0, 125.0, d)) return bad(*v);
       cl.fixedStepMs = d;
+    } else if (a == "--report") {
+      auto v = value();
+      if (!v) return std::nullopt;
+      if (!ParseDouble(*v, 0.1, 1e6, d)) return bad(*v);
+      cl.reportSeconds = d;
     } else if (a == "--max-fps") {
       auto v = value();
       if (!v) return std::nullopt;

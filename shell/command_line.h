@@ -38,6 +38,8 @@ struct CommandLine {
   bool headless = false;
   bool timedemo = false;
   bool trace = false;  // mode changes and positions on stdout, for tests and bug reports
+  bool check = false;  // the match invariants after every frame; a broken one ends the run
+  std::optional<double> reportSeconds;  // a line of run figures every S seconds of real time
   bool help = false;
 
   // Nobody is there to answer: boxes take their defaults, the intro moves on.

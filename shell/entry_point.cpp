@@ -115,7 +115,7 @@ int RunGame(Settings& settings, const CommandLine& cl) {
     std::_Exit(0);
   }
   gameThread.Join();
-  return code;
+  return flags.runFailed ? 3 : code;
 }
 
 }  // namespace

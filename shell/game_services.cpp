@@ -26,6 +26,8 @@ bool MakeRunOptions(const CommandLine& cl, game::RunOptions& o, std::string& err
   o.shots = cl.shots;
   o.timedemo = cl.timedemo;
   o.trace = cl.trace;
+  o.check = cl.check;
+  o.reportSeconds = cl.reportSeconds.value_or(0.0);
   o.headless = cl.headless;
   o.nonInteractive = cl.nonInteractive();
   o.recordDrawCalls = false;
@@ -262,6 +264,7 @@ void GameServices::Attach(HalvexApp& app) {
 
 int GameServices::RunMatch(HalvexApp&) {
   const int result = game_->RunMatch();
+  if (result != 0) flags_.runFailed = 1;
   if (commandLine_.timedemo) std::printf("%s\n", game_->TimedemoReport().c_str());
   std::fflush(stdout);
   return result;

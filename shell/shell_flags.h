@@ -30,6 +30,9 @@ struct ShellFlags {
   std::atomic<int> wasSuspended{0};
   // Window thread: a second close asked to leave as quickly as is safe.
   std::atomic<int> quickExit{0};
+  // Game thread: the match ended on a failure it reported (a broken
+  // invariant under --check); the process exits non-zero.
+  std::atomic<int> runFailed{0};
 
   // Published by the match at the end of every frame; the window thread and
   // the HUD only read them.
