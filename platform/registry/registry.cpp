@@ -18,6 +18,8 @@ constexpr const char* kHeader =
     "; Halvex settings. Lines are [key] or name=value; \\\\, \\n and \\xHH escape text.\n";
 // A settings file is a few kilobytes; anything huge is not ours.
 constexpr std::uintmax_t kMaxFileBytes = 1 << 20;
+// Bad lines named one by one; past this a count says how many more.
+constexpr int kMaxReportedLines = 5;
 
 std::string Escape(const std::string& text) {
   std::string out;
@@ -128,9 +130,9 @@ std::filesystem::path Registry::DefaultFile() {
 bool Registry::Load() {
   keys_.clear();
   corrupt_ = false;
+  unusable_ = false;
   std::error_code ec;
-  if (!std::filesystem::exists(file_, ec)) return !ec;
-
+  const auto status = std::filesystem::status(file_, ec);
   auto fail = [&](const std::string& why) {
     std::fprintf(stderr, "halvex: settings file %s %s; using defaults\n", file_.c_str(),
                  why.c_str());
@@ -138,43 +140,81 @@ bool Registry::Load() {
     corrupt_ = true;
     return false;
   };
+  if (status.type() == std::filesystem::file_type::not_found) {
+    // Also a dangling link: a save then creates the file it points to.
+    return true;
+  }
+  if (ec) return fail("cannot be read (" + ec.message() + ")");
+  if (std::filesystem::is_directory(status)) {
+    // Nothing to keep and nothing a save could replace: saves fail and say so.
+    std::fprintf(stderr, "halvex: settings file %s is a folder, not a file; using defaults\n",
+                 file_.c_str());
+    unusable_ = true;
+    return false;
+  }
+  if (!std::filesystem::is_regular_file(status)) return fail("is not a regular file");
   auto size = std::filesystem::file_size(file_, ec);
-  if (ec) return fail("cannot be read");
+  if (ec) return fail("cannot be read (" + ec.message() + ")");
   if (size > kMaxFileBytes) return fail("is too large");
   std::ifstream in(file_, std::ios::binary);
-  if (!in) return fail("cannot be read");
+  if (!in) return fail(std::string("cannot be read (") + std::strerror(errno) + ")");
   std::stringstream buffer;
   buffer << in.rdbuf();
   if (in.bad()) return fail("cannot be read");
+  const std::string text = buffer.str();
+  // Binary data is not a hand-edited file with a slip in it: no line of it
+  // can be trusted.
+  if (text.find('\0') != std::string::npos) return fail("holds binary data");
 
+  // A bad line costs only itself: it is reported, skipped, and the whole
+  // file is kept aside before the first save drops it.
+  int badLines = 0;
+  auto skip = [&](int lineNumber, const char* why) {
+    if (++badLines <= kMaxReportedLines) {
+      std::fprintf(stderr, "halvex: settings file %s line %d %s; the line is skipped\n",
+                   file_.c_str(), lineNumber, why);
+    }
+    corrupt_ = true;
+  };
   std::string line;
   std::string key;
   bool inKey = false;
   int lineNumber = 0;
-  std::istringstream lines(buffer.str());
+  std::istringstream lines(text);
   while (std::getline(lines, line)) {
     ++lineNumber;
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (line.empty() || line[0] == ';' || line[0] == '#') continue;
-    const std::string where = "line " + std::to_string(lineNumber);
-    if (line.find('\0') != std::string::npos) return fail("holds binary data at " + where);
     if (line.front() == '[') {
-      if (line.back() != ']') return fail("has a broken key at " + where);
-      auto name = Unescape(line.substr(1, line.size() - 2));
-      if (!name) return fail("has a broken key at " + where);
+      auto name = line.back() == ']' ? Unescape(line.substr(1, line.size() - 2)) : std::nullopt;
+      // The values under a broken key name belong to no key we know.
+      inKey = name.has_value();
+      if (!name) {
+        skip(lineNumber, "has a broken key name");
+        continue;
+      }
       key = *name;
       keys_[key];
-      inKey = true;
       continue;
     }
     auto eq = line.find('=');
-    if (!inKey || eq == std::string::npos) return fail("cannot be read at " + where);
+    if (!inKey || eq == std::string::npos) {
+      skip(lineNumber, inKey ? "is not name=value" : "is outside any readable [key]");
+      continue;
+    }
     auto name = Unescape(line.substr(0, eq));
     auto value = Unescape(line.substr(eq + 1));
-    if (!name || !value) return fail("has a broken value at " + where);
+    if (!name || !value) {
+      skip(lineNumber, "has a broken escape");
+      continue;
+    }
     keys_[key][*name] = *value;
   }
-  return true;
+  if (badLines > kMaxReportedLines) {
+    std::fprintf(stderr, "halvex: settings file %s: %d more bad lines skipped\n", file_.c_str(),
+                 badLines - kMaxReportedLines);
+  }
+  return badLines == 0;
 }
 
 std::optional<std::string> Registry::Get(const std::string& key, const std::string& name) const {
@@ -201,19 +241,40 @@ bool Registry::KeepCorruptFileAside() {
   std::error_code ec;
   std::filesystem::copy_file(file_, backup, ec);
   if (ec) {
-    std::fprintf(stderr, "halvex: could not keep the unreadable settings file as %s: %s\n",
-                 backup.c_str(), ec.message().c_str());
-    saveError_ = "the unreadable old file could not be kept: " + ec.message();
+    std::fprintf(stderr, "halvex: could not keep the old settings file %s as %s: %s\n",
+                 file_.c_str(), backup.c_str(), ec.message().c_str());
+    saveError_ = "the old file could not be kept: " + ec.message();
     return false;
   }
-  std::fprintf(stderr, "halvex: the unreadable settings file was kept as %s\n", backup.c_str());
+  std::fprintf(stderr, "halvex: the old settings file, with the lines that could not be read, was kept as %s\n",
+               backup.c_str());
   backup_ = backup;
   corrupt_ = false;
   return true;
 }
 
+// Where a save goes: through a symbolic link to the file it names, so a
+// settings file kept elsewhere and linked in stays where it is.
+std::filesystem::path Registry::WriteTarget() const {
+  std::filesystem::path target = file_;
+  std::error_code ec;
+  for (int hops = 0; hops < 40 && std::filesystem::is_symlink(target, ec); ++hops) {
+    std::filesystem::path next = std::filesystem::read_symlink(target, ec);
+    if (ec) break;
+    target = next.is_absolute() ? next : target.parent_path() / next;
+  }
+  return target;
+}
+
 bool Registry::Save() {
   saveError_.clear();
+  auto failed = [&](const std::string& why) {
+    saveError_ = why;
+    std::fprintf(stderr, "halvex: cannot write settings to %s: %s\n", file_.c_str(),
+                 saveError_.c_str());
+    return false;
+  };
+  if (unusable_) return failed("a folder stands where the file goes");
   // Never replace a file we could not read without keeping a copy of it.
   if (corrupt_ && !KeepCorruptFileAside()) return false;
 
@@ -223,27 +284,22 @@ bool Registry::Save() {
     for (const auto& [name, value] : values) text += Escape(name) + "=" + Escape(value) + "\n";
   }
 
+  const std::filesystem::path target = WriteTarget();
   std::error_code ec;
-  auto dir = file_.parent_path();
-  if (!dir.empty()) std::filesystem::create_directories(dir, ec);
-  std::filesystem::path temp = file_;
+  auto dir = target.parent_path();
+  if (!dir.empty() && target == file_) std::filesystem::create_directories(dir, ec);
+  std::filesystem::path temp = target;
   temp += ".tmp" + std::to_string(::getpid());
   int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) {
-    saveError_ = std::strerror(errno);
-    std::fprintf(stderr, "halvex: cannot write settings to %s: %s\n", file_.c_str(),
-                 saveError_.c_str());
-    return false;
-  }
-  bool ok = WriteAll(fd, text) && ::fsync(fd) == 0;
-  ok = (::close(fd) == 0) && ok;
-  if (ok) ok = std::rename(temp.c_str(), file_.c_str()) == 0;
-  if (!ok) {
-    saveError_ = std::strerror(errno);
-    std::fprintf(stderr, "halvex: cannot write settings to %s: %s\n", file_.c_str(),
-                 saveError_.c_str());
+  if (fd < 0) return failed(std::strerror(errno));
+  int error = 0;
+  if (!WriteAll(fd, text) || ::fsync(fd) != 0) error = errno;
+  if (::close(fd) != 0 && error == 0) error = errno;
+  if (error == 0 && std::rename(temp.c_str(), target.c_str()) != 0) error = errno;
+  if (error != 0) {
+    // The old file is untouched until the rename; only the partial copy goes.
     ::unlink(temp.c_str());
-    return false;
+    return failed(std::strerror(error));
   }
   FsyncDirectory(dir.empty() ? std::filesystem::path(".") : dir);
   return true;

@@ -1,9 +1,12 @@
 // A small registry: named keys holding text values, kept in one text file.
 //
 // The file is rewritten whole and atomically (temp file, fsync, rename), so a
-// crash at any moment leaves either the old or the new complete file. A file
-// that cannot be parsed reads as empty, and is copied aside before anything
-// new replaces it, so a player never silently loses hand-edited settings.
+// crash or a full disk at any moment leaves either the old or the new complete
+// file. A line that cannot be parsed is skipped with a warning naming the file
+// and line, and the file as it was is copied aside before anything new
+// replaces it, so a player never silently loses hand-edited settings. A
+// symbolic link is read through, and saves replace the file it points to,
+// never the link itself.
 #pragma once
 
 #include <filesystem>
@@ -17,9 +20,12 @@ class Registry {
  public:
   explicit Registry(std::filesystem::path file);
 
-  // Reads the file. Missing file: empty, true. Unreadable or corrupt file:
-  // empty, a warning on stderr, false (the bad file is kept as a backup the
-  // first time the store is written).
+  // Reads the file. Missing file: empty, true. Bad lines: the good ones are
+  // kept, each bad one is skipped with a warning on stderr, false. An
+  // unreadable, binary or oversized file: empty, a warning, false. Either
+  // way the old file is kept as a backup the first time the store is
+  // written. A folder in the file's place: empty, a warning, false, and
+  // every save fails.
   bool Load();
 
   std::optional<std::string> Get(const std::string& key, const std::string& name) const;
@@ -42,10 +48,12 @@ class Registry {
 
  private:
   bool KeepCorruptFileAside();
+  std::filesystem::path WriteTarget() const;
 
   std::filesystem::path file_;
   std::filesystem::path backup_;
   bool corrupt_ = false;
+  bool unusable_ = false;
   std::string saveError_;
   std::map<std::string, std::map<std::string, std::string>> keys_;
 };
