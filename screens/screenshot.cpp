@@ -1,6 +1,12 @@
 #include "screens/screenshot.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
@@ -32,13 +38,14 @@ std::string NextScreenshotName(const std::string& folder) {
   for (int n = 0; n < 100; ++n) {
     std::string name = PictureName(folder, n);
     std::error_code ec;
-    if (!std::filesystem::exists(name, ec)) return name;
+    // A link is taken as there even when what it names is not.
+    if (!std::filesystem::exists(std::filesystem::symlink_status(name, ec))) return name;
   }
   return PictureName(folder, 99);
 }
 
-bool WriteBmp24(const std::string& path, const std::uint32_t* pixels, int width, int height) {
-  if (!pixels || width <= 0 || height <= 0) return false;
+std::vector<unsigned char> EncodeBmp24(const std::uint32_t* pixels, int width, int height) {
+  if (!pixels || width <= 0 || height <= 0) return {};
   const size_t row = (size_t(width) * 3 + 3) & ~size_t{3};
   const size_t imageSize = row * size_t(height);
   std::vector<unsigned char> file(54 + imageSize, 0);
@@ -60,6 +67,12 @@ bool WriteBmp24(const std::string& path, const std::uint32_t* pixels, int width,
       dst[3 * x + 2] = (src[x] >> 16) & 0xFF; // red
     }
   }
+  return file;
+}
+
+bool WriteBmp24(const std::string& path, const std::uint32_t* pixels, int width, int height) {
+  const std::vector<unsigned char> file = EncodeBmp24(pixels, width, height);
+  if (file.empty()) return false;
   std::FILE* f = std::fopen(path.c_str(), "wb");
   if (!f) return false;
   bool ok = std::fwrite(file.data(), 1, file.size(), f) == file.size();
@@ -67,12 +80,85 @@ bool WriteBmp24(const std::string& path, const std::uint32_t* pixels, int width,
   return ok;
 }
 
+namespace {
+
+void ReportNotSaved(const std::string& what, const std::string& why) {
+  std::fprintf(stderr, "Function \"Screenshot\": The file \"%s\" could not be created: %s.\n",
+               what.c_str(), why.c_str());
+}
+
+bool WriteAllTo(int fd, const std::vector<unsigned char>& bytes, int& error) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      error = n < 0 ? errno : ENOSPC;
+      return false;
+    }
+    done += size_t(n);
+  }
+  return true;
+}
+
+// Gives the finished temporary file its picture name: the first free one,
+// never through or over anything already there (a planted link included);
+// the last name is replaced once all hundred are taken.
+std::string ClaimPictureName(const std::string& folder, const std::string& temp, int& error) {
+  for (int n = 0; n < 100; ++n) {
+    const std::string name = PictureName(folder, n);
+    if (::link(temp.c_str(), name.c_str()) == 0) return name;
+    if (errno == EEXIST) continue;
+    // A file system without hard links: take the name if nothing is there.
+    struct stat st;
+    if (::lstat(name.c_str(), &st) != 0 && errno == ENOENT &&
+        std::rename(temp.c_str(), name.c_str()) == 0)
+      return name;
+  }
+  const std::string last = PictureName(folder, 99);
+  if (std::rename(temp.c_str(), last.c_str()) == 0) return last;
+  error = errno;
+  return {};
+}
+
+}  // namespace
+
+std::string SaveScreenshot(const std::string& folder, const std::uint32_t* pixels, int width,
+                           int height) {
+  std::error_code ec;
+  std::filesystem::create_directories(folder, ec);
+  if (!std::filesystem::is_directory(folder)) {
+    ReportNotSaved(folder + "/Picture00.bmp", "\"" + folder + "\" is not a folder");
+    return {};
+  }
+  const std::vector<unsigned char> bytes = EncodeBmp24(pixels, width, height);
+  if (bytes.empty()) return {};
+  // The picture is written whole under a name of its own, made afresh (never
+  // through a link), and only then given its picture name: a full disk or a
+  // crash leaves no half picture behind.
+  std::string temp = folder + "/.Picture.XXXXXX";
+  const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+  if (fd < 0) {
+    ReportNotSaved(NextScreenshotName(folder), std::strerror(errno));
+    return {};
+  }
+  int error = 0;
+  bool ok = WriteAllTo(fd, bytes, error);
+  if (::close(fd) != 0 && ok) {
+    error = errno;
+    ok = false;
+  }
+  // Pictures are read by the player, not only by the game.
+  if (ok) ::chmod(temp.c_str(), 0644);
+  std::string name = ok ? ClaimPictureName(folder, temp, error) : std::string();
+  ::unlink(temp.c_str());
+  if (name.empty()) ReportNotSaved(NextScreenshotName(folder), std::strerror(error));
+  return name;
+}
+
 std::string Screenshot(gfx::Device* device, const std::string& workingDirectory) {
   if (!device) return {};
   const std::string folder = workingDirectory + "/Screens";
-  std::error_code ec;
-  std::filesystem::create_directories(folder, ec);
-  const std::string name = NextScreenshotName(folder);
 
   gfx::D3DDISPLAYMODE mode{};
   if (gfx::FAILED(device->GetDisplayMode(&mode))) return {};
@@ -88,10 +174,8 @@ std::string Screenshot(gfx::Device* device, const std::string& workingDirectory)
       std::memcpy(&pixels[size_t(y) * mode.Width], src, size_t(mode.Width) * 4);
     }
     image->UnlockRect();
-    if (WriteBmp24(name, pixels.data(), static_cast<int>(mode.Width), static_cast<int>(mode.Height)))
-      written = name;
-    else
-      std::fprintf(stderr, "Function \"Screenshot\": The file \"%s\" could not be created.\n", name.c_str());
+    written = SaveScreenshot(folder, pixels.data(), static_cast<int>(mode.Width),
+                             static_cast<int>(mode.Height));
   }
   image->Release();
   return written;

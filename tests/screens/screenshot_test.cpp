@@ -1,6 +1,9 @@
 // F11 captures: file naming, the exact BMP layout, and the picture read back
 // by an independent reader.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -63,6 +66,91 @@ TEST_F(ScreenshotTest, RowsAreBottomUpBgrAndPaddedToFourBytes) {
   EXPECT_EQ(b[54 + 16 + 12], 0xCC);
   EXPECT_EQ(b[54 + 16 + 14], 0xAA);
   EXPECT_FALSE(WriteBmp24((dir_ / "no" / "such" / "x.bmp").string(), px, 5, 2));
+}
+
+// Names already taken by links are passed over, never written through, and
+// a "Screens" that is not a folder is reported with nothing written.
+TEST_F(ScreenshotTest, PlantedLinksAndAFileForTheFolderAreNeverWrittenThrough) {
+  const std::uint32_t px[4] = {0xFF112233, 0xFF445566, 0xFF778899, 0xFFAABBCC};
+  const fs::path victim = dir_ / "victim.txt", absent = dir_ / "absent.txt";
+  std::ofstream(victim) << "keep";
+  struct Case {
+    const char* what;
+    bool screensIsFile;
+    const char* expected;  // picture name, or "" for none
+  };
+  for (const Case& c : {Case{"links at the first names", false, "Picture02.bmp"},
+                        Case{"a file named Screens", true, ""}}) {
+    SCOPED_TRACE(c.what);
+    const fs::path screens = dir_ / "Screens";
+    fs::remove_all(screens);
+    if (c.screensIsFile) {
+      std::ofstream(screens) << "not a folder";
+    } else {
+      fs::create_directories(screens);
+      fs::create_symlink(victim, screens / "Picture00.bmp");
+      fs::create_symlink(absent, screens / "Picture01.bmp");
+      EXPECT_EQ(fs::path(NextScreenshotName(screens.string())).filename(), c.expected);
+    }
+    ::testing::internal::CaptureStderr();
+    const std::string name = SaveScreenshot(screens.string(), px, 2, 2);
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(fs::path(name).filename(), c.expected);
+    EXPECT_EQ(Read(victim), std::vector<unsigned char>({'k', 'e', 'e', 'p'}));
+    EXPECT_FALSE(fs::exists(absent)) << "a dangling link was followed";
+    if (c.screensIsFile) {
+      EXPECT_NE(err.find("\"" + screens.string() + "\" is not a folder"), std::string::npos) << err;
+      EXPECT_EQ(Read(screens).size(), 12u);
+    } else {
+      EXPECT_EQ(err, "");
+      EXPECT_EQ(Read(name), EncodeBmp24(px, 2, 2));
+    }
+  }
+}
+
+// A disk that fills up mid-picture (the file size limit stands in for it)
+// is reported and leaves no file at all behind, picture-named or not.
+TEST_F(ScreenshotTest, AFullDiskLeavesNoPartialPicture) {
+  std::vector<std::uint32_t> px(200 * 200, 0xFF336699);
+  const fs::path screens = dir_ / "Screens";
+  fs::create_directories(screens);
+  const fs::path err = dir_ / "stderr.txt";
+  pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    std::freopen(err.c_str(), "w", stderr);
+    ::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{10000, 10000};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    const bool none = SaveScreenshot(screens.string(), px.data(), 200, 200).empty();
+    std::fflush(stderr);
+    ::_exit(none ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "claimed a picture";
+  EXPECT_TRUE(fs::is_empty(screens)) << fs::directory_iterator(screens)->path();
+  const std::vector<unsigned char> text = Read(err);
+  const std::string message(text.begin(), text.end());
+  EXPECT_NE(message.find("Picture00.bmp\" could not be created: File too large"), std::string::npos)
+      << message;
+}
+
+// A folder the player may not write to. (Root writes through permission
+// bits, so there the case cannot be staged.)
+TEST_F(ScreenshotTest, AnUnwritableFolderIsReported) {
+  if (::geteuid() == 0) GTEST_SKIP() << "permission bits do not stop root";
+  const std::uint32_t px[1] = {0xFF000000};
+  const fs::path screens = dir_ / "Screens";
+  fs::create_directories(screens);
+  fs::permissions(screens, fs::perms::owner_write, fs::perm_options::remove);
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(SaveScreenshot(screens.string(), px, 1, 1), "");
+  const std::string err = ::testing::internal::GetCapturedStderr();
+  fs::permissions(screens, fs::perms::owner_write, fs::perm_options::add);
+  EXPECT_NE(err.find("could not be created: Permission denied"), std::string::npos) << err;
+  EXPECT_TRUE(fs::is_empty(screens));
 }
 
 TEST_F(ScreenshotTest, CaptureAt800x600IsExactAndReadsBackInImageMagick) {
