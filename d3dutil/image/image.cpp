@@ -18,7 +18,8 @@ bool DecodeImage(const uint8_t* data, size_t size, Image& out, std::string* erro
   }
   int w = 0, h = 0, channels = 0;
   if (!stbi_info_from_memory(data, int(size), &w, &h, &channels) || w <= 0 || h <= 0 ||
-      uint32_t(w) > kMaxImageSide || uint32_t(h) > kMaxImageSide) {
+      uint32_t(w) > kMaxImageSide || uint32_t(h) > kMaxImageSide ||
+      uint64_t(w) * uint64_t(h) > kMaxDecodedPixels) {
     if (error) *error = "unknown, malformed or oversized image";
     return false;
   }

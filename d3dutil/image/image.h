@@ -22,6 +22,11 @@ struct Image {
 // Largest side accepted; far above any texture the game draws, and it keeps
 // a corrupt header from asking for gigabytes.
 inline constexpr uint32_t kMaxImageSide = 8192;
+// Largest picture taken from the formats stb_image reads (16 times the
+// pack's largest texture). stb_image fills in what a truncated file lacks,
+// so a header of a few bytes could otherwise cost the decoding of
+// kMaxImageSide squared pixels; a DDS file has to hold its pixels.
+inline constexpr uint32_t kMaxDecodedPixels = 1024 * 1024;
 
 // Decodes a file's bytes, choosing the reader by content (DDS magic) or else
 // trying stb_image. False with a reason for anything malformed or truncated.

@@ -159,6 +159,21 @@ TEST(StbFormats, TgaBmpPngJpegDecodeTopRowFirst) {
   EXPECT_FALSE(DecodeImage(png.data(), png.size() / 2, img));
 }
 
+TEST(StbFormats, PicturesOverThePixelCapAreRefusedHoweverShortTheFile) {
+  // stb_image fills what a truncated file lacks: an 18-byte run-length TGA
+  // header alone decodes to the size it names.
+  auto header = [](uint16_t w, uint16_t h) {
+    return std::vector<uint8_t>{0, 0, 10, 0, 0, 0, 0, 0, 0, 0, 0, 0, uint8_t(w), uint8_t(w >> 8),
+                                uint8_t(h), uint8_t(h >> 8), 24, 0};
+  };
+  Image img;
+  auto atCap = header(1024, 1024);
+  ASSERT_TRUE(DecodeImage(atCap.data(), atCap.size(), img));
+  EXPECT_EQ(img.pixels.size(), size_t(kMaxDecodedPixels));
+  auto over = header(1024, 1025);
+  EXPECT_FALSE(DecodeImage(over.data(), over.size(), img));
+}
+
 TEST(MipChain, LevelsHalveDownToOnePixelAndAverage) {
   EXPECT_EQ(FullMipLevelCount(256, 64), 9u);
   EXPECT_EQ(FullMipLevelCount(1, 1), 1u);
