@@ -11,8 +11,8 @@
 #include <algorithm>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 #include <numeric>
+#include <string_view>
 #include <unordered_map>
 #include <utility>
 
@@ -38,14 +38,12 @@ struct Gathered {
 // Assimp leaves a default material where a file has none; the file's own
 // bytes tell whether it lists materials (compressed files cannot be read
 // this way and keep what Assimp gives).
-bool FileListsMaterials(const std::string& hostPath) {
-  std::ifstream in(hostPath, std::ios::binary);
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+bool FileListsMaterials(std::string_view bytes) {
   if (bytes.size() >= 12) {
-    std::string format = bytes.substr(8, 4);
+    std::string_view format = bytes.substr(8, 4);
     if (format == "tzip" || format == "bzip") return true;
   }
-  return bytes.find("MeshMaterialList") != std::string::npos;
+  return bytes.find("MeshMaterialList") != std::string_view::npos;
 }
 
 gfx::D3DCOLORVALUE Color(const aiMaterial& m, const char* key, unsigned type, unsigned index,
@@ -192,11 +190,26 @@ Welded WeldCorners(const Gathered& g) {
 
 bool LoadMeshFromX(const std::string& hostPath, XFileMesh& out, std::string* error) {
   out = XFileMesh{};
+  std::ifstream in(hostPath, std::ios::binary);
+  if (!in) return Fail(error, "the file cannot be opened");
+  std::string bytes;
+  bytes.resize(kMaxModelFileBytes + 1);
+  in.read(bytes.data(), std::streamsize(bytes.size()));
+  bytes.resize(size_t(in.gcount()));
+  if (bytes.size() > kMaxModelFileBytes) return Fail(error, "the file is larger than 16 MiB");
+  return LoadMeshFromXMemory(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), out,
+                             error);
+}
+
+bool LoadMeshFromXMemory(const uint8_t* data, size_t size, XFileMesh& out, std::string* error) {
+  out = XFileMesh{};
+  if (size > kMaxModelFileBytes) return Fail(error, "the file is larger than 16 MiB");
   Assimp::Importer importer;
-  const aiScene* scene = importer.ReadFile(hostPath, aiProcess_Triangulate);
+  const aiScene* scene = importer.ReadFileFromMemory(data, size, aiProcess_Triangulate, "x");
   if (!scene || !scene->mRootNode) return Fail(error, importer.GetErrorString());
 
-  const bool useMaterials = scene->mNumMaterials > 0 && FileListsMaterials(hostPath);
+  const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+  const bool useMaterials = scene->mNumMaterials > 0 && FileListsMaterials(bytes);
   Gathered g;
   GatherNode(*scene, *scene->mRootNode, aiMatrix4x4(), useMaterials, g);
   if (g.attributes.empty()) return Fail(error, "the file holds no triangles");

@@ -152,8 +152,16 @@ std::vector<Vec3> SmoothNormals(const std::vector<Vec3>& positions,
 // topology: two key frames of one animation whose corners meet at a point in
 // one pose only still load with the same vertices, in the same order.
 //
-// False with a reason when the file cannot be read, holds no triangles or
-// has more than 65535 vertices after joining.
+// False with a reason when the file cannot be read, is larger than
+// kMaxModelFileBytes, holds no triangles or has more than 65535 vertices
+// after joining.
 bool LoadMeshFromX(const std::string& hostPath, XFileMesh& out, std::string* error = nullptr);
+// The same over a file's bytes already in memory.
+bool LoadMeshFromXMemory(const uint8_t* data, size_t size, XFileMesh& out,
+                         std::string* error = nullptr);
+
+// Largest model file read: the biggest model of the pack is about 130 KB,
+// and the cap keeps a stray huge file from being read whole.
+inline constexpr size_t kMaxModelFileBytes = size_t(16) << 20;
 
 }  // namespace halvex
