@@ -1,0 +1,83 @@
+#!/bin/bash
+# A fuzzing campaign over every target (or the ones named), each for a given
+# number of minutes with its seed corpus and dictionary, at most a given
+# number at a time, under the resource limits every input must keep: 1 s per
+# input, 1024 MB of memory in all and in any one allocation. Needs a clang
+# build with the fuzz targets (HALVEX_CAN_FUZZ), e.g. build/fuzz.
+#
+#   fuzz/campaign.sh [-m MINUTES] [-j PARALLEL] [-b BUILD_DIR] [TARGET...]
+#
+# Defaults: 10 minutes, 2 at a time, build/fuzz. Each target's run goes to
+# BUILD_DIR/fuzz-work/campaign/<target>.log, what it finds to
+# BUILD_DIR/fuzz-work/corpus/<target>/ and crashing inputs to
+# BUILD_DIR/fuzz-work/artifacts/<target>/. At the end one line per target:
+# executions, executions per second, coverage (libFuzzer's edge count `cov`
+# and feature count `ft`), corpus size (inputs) and findings (artifacts).
+# Keep each finding's input under fuzz/regressions/<target>/ once it is
+# fixed: the <target>_replay tests run them in every build.
+set -u
+here=$(cd "$(dirname "$0")" && pwd)
+minutes=10
+parallel=2
+build=$here/../build/fuzz
+while getopts "m:j:b:" opt; do
+  case $opt in
+    m) minutes=$OPTARG ;;
+    j) parallel=$OPTARG ;;
+    b) build=$OPTARG ;;
+    *) sed -n '2,18p' "$0"; exit 2 ;;
+  esac
+done
+shift $((OPTIND - 1))
+
+# target: max_len dictionary
+declare -A maxlen=([fuzz_content_files]=4096 [fuzz_dds]=70000 [fuzz_image]=70000
+  [fuzz_xfile]=16384 [fuzz_settings]=4096 [fuzz_script]=4096 [fuzz_chat]=4096 [fuzz_midi]=4096
+  [fuzz_net_messages]=256 [fuzz_peer]=4096)
+declare -A dict=([fuzz_content_files]=data_files [fuzz_dds]=image [fuzz_image]=image
+  [fuzz_xfile]=xfile [fuzz_settings]=settings [fuzz_script]=script [fuzz_chat]=chat
+  [fuzz_midi]=midi)
+targets=("$@")
+[ ${#targets[@]} -gt 0 ] || targets=(fuzz_content_files fuzz_dds fuzz_image fuzz_xfile
+  fuzz_settings fuzz_script fuzz_chat fuzz_midi fuzz_net_messages fuzz_peer)
+
+work=$build/fuzz-work
+"$here/seed_corpus.sh" "$build/bin/content" "$work" > /dev/null || exit 1
+mkdir -p "$work/campaign"
+export LSAN_OPTIONS="suppressions=$here/../tests/lsan.supp:print_suppressions=0"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+
+run() {
+  local t=$1
+  local args=(-max_total_time=$((minutes * 60)) -timeout=1 -rss_limit_mb=1024
+    -malloc_limit_mb=1024 -max_len=${maxlen[$t]} -print_final_stats=1 -close_fd_mask=3
+    -artifact_prefix="$work/artifacts/$t/")
+  [ -n "${dict[$t]:-}" ] && args+=(-dict="$here/dict/${dict[$t]}.dict")
+  rm -rf "$work/artifacts/$t"
+  mkdir -p "$work/artifacts/$t"
+  nice -n 5 "$build/bin/$t" "${args[@]}" "$work/corpus/$t" "$work/seeds/$t" \
+    > "$work/campaign/$t.log" 2>&1
+}
+
+for t in "${targets[@]}"; do
+  [ -x "$build/bin/$t" ] || { echo "$t: not built in $build" >&2; exit 1; }
+  while [ "$(jobs -rp | wc -l)" -ge "$parallel" ]; do wait -n; done
+  echo "$(date +%T) $t: ${minutes} min" >&2
+  run "$t" &
+done
+wait
+
+printf '%-20s %12s %8s %7s %7s %7s %9s\n' target executions exec/s cov ft corpus findings
+for t in "${targets[@]}"; do
+  log=$work/campaign/$t.log
+  execs=$(sed -n 's/^stat::number_of_executed_units: //p' "$log")
+  rate=$(sed -n 's/^stat::average_exec_per_sec: //p' "$log")
+  last=$(grep -E '^#[0-9]+.*cov: ' "$log" | tail -1)
+  cov=$(echo "$last" | sed -n 's/.* cov: \([0-9]*\).*/\1/p')
+  ft=$(echo "$last" | sed -n 's/.* ft: \([0-9]*\).*/\1/p')
+  corpus=$(echo "$last" | sed -n 's/.* corp: \([0-9]*\).*/\1/p')
+  findings=$(find "$work/artifacts/$t" -type f | wc -l)
+  printf '%-20s %12s %8s %7s %7s %7s %9s\n' "$t" "${execs:-?}" "${rate:-?}" "${cov:-?}" \
+    "${ft:-?}" "${corpus:-?}" "$findings"
+  find "$work/artifacts/$t" -type f -printf '    %p\n'
+done
