@@ -1,13 +1,22 @@
 #include "audio/sound_bank.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace halvex {
 
 void SoundBank::Load(const std::vector<std::string>& files) {
   Release();
   soundCount_ = std::min(static_cast<int>(files.size()), kMaxSounds);
-  for (int i = 0; i < soundCount_; ++i) sounds_[i] = device_.LoadEffect(files[i]);
+  for (int i = 0; i < soundCount_; ++i) {
+    std::string error;
+    sounds_[i] = device_.LoadEffect(files[i], &error);
+    // A sound that does not load stays silent; the match does not need it.
+    if (sounds_[i] < 0 && !files[i].empty() && device_.IsOpen()) {
+      std::fprintf(stderr, "halvex: sound %s not loaded (%s); it stays silent\n", files[i].c_str(),
+                   error.c_str());
+    }
+  }
 }
 
 void SoundBank::Release() {

@@ -31,8 +31,9 @@ class Soundtrack {
   void SetEventPoster(std::function<void()> post);
 
   // Starts `path` from its beginning, looping. kFileMissing (nothing plays)
-  // when it does not exist; kNotPlayable when it cannot be decoded (silence,
-  // the match goes on).
+  // when it does not exist; kNotPlayable when it cannot be read or decoded
+  // (silence, the match goes on). Either failure is one line on stderr that
+  // names the file.
   int Play(const std::string& path);
   // The soundtrack message handler: takes the pending events and, when the
   // file has ended and looping is on, starts it again from the beginning.

@@ -80,6 +80,7 @@ void GameServices::RestartSoundtrack() { audio_.soundtrack.Resume(); }
 void GameServices::StartAmbientLoops() { audio_.bank.StartAmbientLoops(); }
 void GameServices::PlayLineFullSound() { audio_.bank.Play(kSoundLineFull, 0, 2); }
 void GameServices::HandleSoundtrackEvent() { audio_.soundtrack.HandleEvent(); }
+void GameServices::AudioDeviceLost() { audio_.device.DeviceLost(); }
 void GameServices::SetSoundEnabled(bool enabled) { audio_.bank.soundEnabled = enabled ? 1 : 0; }
 
 void GameServices::ReleaseInputDevices() {

@@ -40,6 +40,7 @@ class GameServices : public ShellHooks, public MatchSetup, public MatchRunner {
   void StartAmbientLoops() override;
   void PlayLineFullSound() override;
   void HandleSoundtrackEvent() override;
+  void AudioDeviceLost() override;
   void ReleaseInputDevices() override;
   void ReleaseKeyboard() override;
   void AcquireKeyboard() override;

@@ -16,6 +16,9 @@ class ShellHooks {
   virtual void StartAmbientLoops() = 0;  // the three endless ambient sounds
   virtual void PlayLineFullSound() = 0;
   virtual void HandleSoundtrackEvent() = 0;
+  // The audio output went away (unplugged, or its server ended): the game
+  // goes on silent.
+  virtual void AudioDeviceLost() = 0;
   virtual void ReleaseInputDevices() = 0;  // keyboard and mouse
   virtual void ReleaseKeyboard() = 0;
   virtual void AcquireKeyboard() = 0;

@@ -208,6 +208,9 @@ LResult HalvexApp::WindowProc(Window& window, const Message& m) {
     case kMsgSoundtrackEvent:
       hooks_.HandleSoundtrackEvent();
       return 1;
+    case platform::WM_DEVICECHANGE:
+      if (m.wParam == platform::DBT_DEVICEREMOVECOMPLETE) hooks_.AudioDeviceLost();
+      return 1;
     // The network code posts its own copy of the player's record: take it and free it.
     case kMsgPlayerJoined:
     case kMsgPlayerLeft:

@@ -138,6 +138,17 @@ bool SoundDevice::Open() {
 
 void SoundDevice::Close() {
   std::lock_guard lock(mutex_);
+  CloseLocked();
+}
+
+void SoundDevice::DeviceLost() {
+  std::lock_guard lock(mutex_);
+  if (!open_) return;
+  std::fprintf(stderr, "halvex: the audio device is gone; the game goes on without sound\n");
+  CloseLocked();
+}
+
+void SoundDevice::CloseLocked() {
   if (!open_) return;
   HaltMusicQuietly();
   Mix_HookMusicFinished(nullptr);
@@ -156,15 +167,21 @@ void SoundDevice::Close() {
   g_openDevice = nullptr;
 }
 
-int SoundDevice::LoadEffect(const std::string& path) {
+int SoundDevice::LoadEffect(const std::string& path, std::string* error) {
   std::lock_guard lock(mutex_);
   if (!open_ || path.empty()) return -1;
   // We close the file ourselves: the mixer leaks it when the format is unknown.
   SDL_RWops* file = SDL_RWFromFile(path.c_str(), "rb");
-  if (!file) return -1;
+  if (!file) {
+    if (error) *error = SDL_GetError();
+    return -1;
+  }
   Mix_Chunk* chunk = Mix_LoadWAV_RW(file, 0);
   SDL_RWclose(file);
-  if (!chunk) return -1;
+  if (!chunk) {
+    if (error) *error = Mix_GetError();
+    return -1;
+  }
   effects_.push_back({chunk, 0});
   return static_cast<int>(effects_.size()) - 1;
 }
@@ -224,7 +241,7 @@ void SoundDevice::HaltMusicQuietly() {
   musicEnded_ = false;
 }
 
-bool SoundDevice::OpenMusic(const std::string& path) {
+bool SoundDevice::OpenMusic(const std::string& path, std::string* error) {
   std::lock_guard lock(mutex_);
   if (!open_) return false;
   HaltMusicQuietly();
@@ -235,18 +252,24 @@ bool SoundDevice::OpenMusic(const std::string& path) {
   musicEndEvents_ = 0;
   // The synthesizer loads its whole soundfont before it looks at the file,
   // so a file that will be played as MIDI is checked first.
+  auto refuse = [&](const std::string& why) {
+    if (error) *error = why;
+    return false;
+  };
   const bool midi = PlaysAsMidi(path);
-  if (path.empty() || (midi && !MidiFileIsPlayable(path))) return false;
+  if (path.empty()) return refuse("no file named");
+  if (midi && !MidiFileIsPlayable(path)) return refuse("not a MIDI song the game can play");
   music_ = Mix_LoadMUS(path.c_str());
-  if (music_ && Mix_GetMusicType(music_) == MUS_MID) {
+  if (!music_) return refuse(Mix_GetError());
+  if (Mix_GetMusicType(music_) == MUS_MID) {
     if (!midi) {  // a kind of MIDI file the check above did not recognise
       Mix_FreeMusic(music_);
       music_ = nullptr;
-      return false;
+      return refuse("not a MIDI song the game can play");
     }
     musicPlays_ = kMidiPlays;
   }
-  return music_ != nullptr;
+  return true;
 }
 
 void SoundDevice::CloseMusic() {

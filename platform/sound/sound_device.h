@@ -42,11 +42,15 @@ class SoundDevice {
   // false; the device then stays closed and plays nothing.
   bool Open();
   void Close();
+  // The output went away while open: prints one line on stderr and closes,
+  // so every later call is the quiet no-op of a device that never opened.
+  // Not for the audio thread (closing waits for it).
+  void DeviceLost();
   bool IsOpen() const { return open_; }
   SoundFormat Format() const { return format_; }
 
   // Effects. A handle is >= 0; -1 means "nothing" and plays silence.
-  int LoadEffect(const std::string& path);
+  int LoadEffect(const std::string& path, std::string* error = nullptr);
   void FreeEffect(int handle);
   // repeats: 0 keeps the count set earlier on this effect, -1 sets endless
   // repetition, n > 0 sets n repeats (the effect plays n + 1 times). The
@@ -56,7 +60,8 @@ class SoundDevice {
   int PlayingEffects();
 
   // Music. OpenMusic loads a file and leaves it stopped at its start.
-  bool OpenMusic(const std::string& path);
+  // False with the reason in *error when the file cannot be played.
+  bool OpenMusic(const std::string& path, std::string* error = nullptr);
   void CloseMusic();
   bool HasMusic();
   void RunMusic();    // play from the current position
@@ -77,10 +82,11 @@ class SoundDevice {
   };
   static void OnMusicFinished();
   void HaltMusicQuietly();
+  void CloseLocked();
   void PointMidiAtPatches();
 
   std::mutex mutex_;
-  bool open_ = false;
+  std::atomic<bool> open_{false};  // read without the lock by IsOpen
   SoundFormat format_{};
   std::vector<Effect> effects_;
 

@@ -28,7 +28,11 @@ inline constexpr std::uint32_t WM_KEYDOWN = 0x0100;
 inline constexpr std::uint32_t WM_CHAR = 0x0102;
 inline constexpr std::uint32_t WM_ENDSESSION = 0x0016;  // the process is asked to end (a signal)
 inline constexpr std::uint32_t WM_TIMER = 0x0113;
+inline constexpr std::uint32_t WM_DEVICECHANGE = 0x0219;
 inline constexpr std::uint32_t WM_APP = 0x8000;
+
+// WM_DEVICECHANGE's wParam: a device (here: the audio output) is gone.
+inline constexpr WParam DBT_DEVICEREMOVECOMPLETE = 0x8004;
 
 // WM_ACTIVATE's wParam.
 inline constexpr WParam WA_INACTIVE = 0;

@@ -90,6 +90,11 @@ int TranslateEvent(const SDL_Event& event, Message out[], int capacity) {
           break;
       }
       break;
+    case SDL_AUDIODEVICEREMOVED:
+      // SDL reports removal only for devices that are open; the game opens
+      // one output and never records.
+      if (!event.adevice.iscapture) emit(WM_DEVICECHANGE, DBT_DEVICEREMOVECOMPLETE);
+      break;
     case SDL_TEXTINPUT: {
       const auto* p = reinterpret_cast<const unsigned char*>(event.text.text);
       while (*p) {

@@ -166,4 +166,15 @@ size_t LongestQuietRun(const std::vector<int16_t>& samples, size_t begin, size_t
   return longest;
 }
 
+int CountLines(const std::string& text, const std::string& prefix) {
+  int n = 0;
+  for (size_t at = 0; at < text.size();) {
+    if (text.compare(at, prefix.size(), prefix) == 0) ++n;
+    const size_t end = text.find('\n', at);
+    if (end == std::string::npos) break;
+    at = end + 1;
+  }
+  return n;
+}
+
 }  // namespace halvex::test

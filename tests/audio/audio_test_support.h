@@ -47,6 +47,10 @@ double Rms(const std::vector<int16_t>& samples, size_t begin, size_t end);
 size_t LongestQuietRun(const std::vector<int16_t>& samples, size_t begin, size_t end,
                        int threshold);
 
+// Lines of text that begin with prefix (the libraries print lines of their
+// own on stderr).
+int CountLines(const std::string& text, const std::string& prefix);
+
 // Polls `done` every millisecond for up to `timeoutMs`; true when it held.
 template <typename F>
 bool WaitFor(F done, int timeoutMs);

@@ -2,6 +2,7 @@
 // per-frame budget, measured in the mixed output.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 
 #include "audio/game_audio.h"
@@ -128,19 +129,27 @@ TEST_F(SoundBankTest, SoundListEntriesMapToIdsAndBadOnesStaySilent) {
   std::filesystem::create_directories(folder_ / "sounds" / "fx");
   WriteToneWav(folder_ / "sounds" / "fx" / "good.wav", 700.0, 0.4, 30, 0);
   std::ofstream(folder_ / "sounds" / "bad.wav") << "not a sound";
-  std::vector<std::string> names = {"fx\\good.wav", "missing.wav", "", "bad.wav"};
-  for (int i = 4; i < kMaxSounds; ++i) names.push_back("fx\\good.wav");
+  std::ofstream(folder_ / "sounds" / "empty.wav");
+  WriteToneWav(folder_ / "sounds" / "cut.wav", 700.0, 0.4, 30, 0);
+  std::filesystem::resize_file(folder_ / "sounds" / "cut.wav", 20);  // inside the header
+  std::vector<std::string> names = {"fx\\good.wav", "missing.wav", "", "bad.wav", "empty.wav", "cut.wav"};
+  for (int i = 6; i < kMaxSounds; ++i) names.push_back("fx\\good.wav");
   WriteSoundList(names);
+  ::testing::internal::CaptureStderr();
   audio_.InitSound({});
+  const std::string err = ::testing::internal::GetCapturedStderr();
   EXPECT_EQ(audio_.bank.soundCount(), kMaxSounds);
   EXPECT_TRUE(audio_.bank.Loaded(0));
-  EXPECT_FALSE(audio_.bank.Loaded(1));
-  EXPECT_FALSE(audio_.bank.Loaded(2));
-  EXPECT_FALSE(audio_.bank.Loaded(3));
+  for (int id = 1; id < 6; ++id) EXPECT_FALSE(audio_.bank.Loaded(id)) << id;
   EXPECT_TRUE(audio_.bank.Loaded(kMaxSounds - 1));
+  // Each file that should have loaded is named once; the blank entry names none.
+  for (const char* bad : {"missing.wav", "bad.wav", "empty.wav", "cut.wav"}) {
+    EXPECT_NE(err.find("sounds/" + std::string(bad) + " not loaded ("), std::string::npos) << bad << "\n" << err;
+  }
+  EXPECT_EQ(CountLines(err, "halvex: "), 4) << err;
 
   audio_.bank.soundEnabled = 1;
-  for (int id : {1, 2, 3, kMaxSounds, -1}) audio_.bank.Play(id, 0, 0);
+  for (int id : {1, 2, 3, 4, 5, kMaxSounds, -1}) audio_.bank.Play(id, 0, 0);
   EXPECT_EQ(audio_.device.PlayingEffects(), 0);
   audio_.bank.Play(0, 0, 0);
   EXPECT_EQ(audio_.device.PlayingEffects(), 1);

@@ -124,6 +124,32 @@ TEST_F(SoundDeviceTest, ABigFightCutsNoSound) {
   EXPECT_EQ(device_.PlayingEffects(), 120);
 }
 
+// The output going away mid-match (the window thread hears of it and calls
+// DeviceLost): one line, then silence, with every call still safe.
+TEST_F(SoundDeviceTest, LostDeviceGoesSilentWithOneLine) {
+  WriteToneWav(folder_ / "tone.wav", 1000.0, 0.5, 2000, 0);
+  const int tone = device_.LoadEffect((folder_ / "tone.wav").string());
+  ASSERT_GE(tone, 0);
+  device_.PlayEffect(tone, -1, 0);
+  ASSERT_TRUE(device_.OpenMusic((folder_ / "tone.wav").string()));
+  device_.RunMusic();
+  ::testing::internal::CaptureStderr();
+  device_.DeviceLost();
+  device_.DeviceLost();  // a second notice says nothing more
+  const std::string err = ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(err, "halvex: the audio device is gone; the game goes on without sound\n");
+  EXPECT_FALSE(device_.IsOpen());
+  EXPECT_EQ(device_.PlayingEffects(), 0);
+  EXPECT_FALSE(device_.MusicPlaying());
+  device_.PlayEffect(tone, 0, 0);
+  device_.FreeEffect(tone);
+  EXPECT_EQ(device_.LoadEffect((folder_ / "tone.wav").string()), -1);
+  EXPECT_FALSE(device_.OpenMusic((folder_ / "tone.wav").string()));
+  EXPECT_FALSE(device_.SeekMusicToStart());
+  device_.RunMusic();
+  device_.Close();
+}
+
 TEST(SoundDeviceNoAudio, RunsSilentWithOneLineOnStderr) {
   setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
   platform::SoundDevice device;

@@ -2,6 +2,7 @@
 // stopping and resuming with the focus, and files that cannot play.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <condition_variable>
 #include <fstream>
 #include <mutex>
@@ -189,13 +190,37 @@ TEST_F(SoundtrackTest, StopsOnDeactivationAndResumesOnReactivation) {
   EXPECT_GE(pieces.size(), 3u);
 }
 
+// Each file that cannot play is one line naming it, and the match goes on
+// in silence.
 TEST_F(SoundtrackTest, MissingOrUnplayableFilesPlayNothing) {
   Init(2);
   std::ofstream(folder_ / "noise.mid") << "MThd but nothing after it";
-  EXPECT_EQ(audio_.soundtrack.Play(""), Soundtrack::kFileMissing);
-  EXPECT_EQ(audio_.soundtrack.Play((folder_ / "absent.mp3").string()), Soundtrack::kFileMissing);
-  EXPECT_FALSE(audio_.device.MusicPlaying());
-  EXPECT_EQ(audio_.soundtrack.Play((folder_ / "noise.mid").string()), Soundtrack::kNotPlayable);
+  std::ofstream(folder_ / "words.mp3") << "this is a shopping list, not a song\n";
+  std::ofstream(folder_ / "empty.ogg");
+  std::filesystem::create_directories(folder_ / "folder.wav");  // exists, cannot be read as a file
+  struct Case {
+    std::string path;
+    int result;
+    std::string said;
+  };
+  const auto file = [&](const char* name) { return (folder_ / name).string(); };
+  const Case cases[] = {
+      {"", Soundtrack::kFileMissing, "soundtrack file not chosen"},
+      {file("absent.mp3"), Soundtrack::kFileMissing, "\"" + file("absent.mp3") + "\" not found"},
+      {file("noise.mid"), Soundtrack::kNotPlayable, "\"" + file("noise.mid") + "\" cannot be played ("},
+      {file("words.mp3"), Soundtrack::kNotPlayable, "\"" + file("words.mp3") + "\" cannot be played ("},
+      {file("empty.ogg"), Soundtrack::kNotPlayable, "\"" + file("empty.ogg") + "\" cannot be played ("},
+      {file("folder.wav"), Soundtrack::kNotPlayable, "\"" + file("folder.wav") + "\" cannot be played ("},
+  };
+  for (const Case& c : cases) {
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(audio_.soundtrack.Play(c.path), c.result) << c.path;
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find(c.said), std::string::npos) << err;
+    EXPECT_NE(err.find("the match plays without music\n"), std::string::npos) << err;
+    EXPECT_EQ(CountLines(err, "halvex: "), 1) << err;
+    EXPECT_FALSE(audio_.device.MusicPlaying());
+  }
   audio_.soundtrack.Resume();
   audio_.soundtrack.HandleEvent();
   EXPECT_FALSE(audio_.device.MusicPlaying());

@@ -91,11 +91,11 @@ TEST_F(HalvexE2E, UnknownAreaAndMissingContentAreReported) {
 
 TEST_F(HalvexE2E, StoredSettingsAreReadWhenTheLauncherIsSkipped) {
   fs::create_directories(config_ / "varnholt");
-  // A corrupt store reads as defaults and is left as it was.
+  // A line that cannot be read is named and skipped; the store is left as it was.
   std::ofstream(config_ / "varnholt" / "halvex.conf") << "garbage without a key\n";
   ProcessRun run = Halvex("--headless --frames 3 " + Common(), "SDL_AUDIODRIVER=dummy");
   EXPECT_EQ(run.code, 0) << run.output;
-  EXPECT_NE(run.output.find("using defaults"), std::string::npos) << run.output;
+  EXPECT_NE(run.output.find("halvex.conf line 1 "), std::string::npos) << run.output;
   std::ifstream in(config_ / "varnholt" / "halvex.conf");
   std::string first;
   std::getline(in, first);
@@ -107,6 +107,46 @@ TEST_F(HalvexE2E, WindowedRunUnderTheDisplay) {
   ProcessRun run = Halvex("--skip-launcher --windowed --resolution 640x480 --frames 5 " + Common(),
                    "SDL_AUDIODRIVER=dummy");
   EXPECT_EQ(run.code, 0) << run.output;
+}
+
+// Sound troubles never stop a match: no audio device, the device going away
+// while the match runs (the disk driver writing to a full disk is SDL's own
+// device-removed path), and a soundtrack that is missing or not audio. Each
+// is one line of stderr, and the run ends as usual. The window is drawn
+// off-screen, so no display is needed.
+TEST_F(HalvexE2E, SoundTroublesLeaveTheMatchRunningSilently) {
+  struct Case {
+    const char* env;
+    const char* soundtrack;  // file name under the config folder, or none
+    std::string said;
+  };
+  const fs::path notAudio = config_ / "notes.ogg";
+  const Case cases[] = {
+      {"SDL_AUDIODRIVER=no-such-driver", nullptr, "halvex: sound is off: no audio device"},
+      {"SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/dev/full", nullptr,
+       "halvex: the audio device is gone; the game goes on without sound"},
+      {"SDL_AUDIODRIVER=dummy", "absent.ogg",
+       "halvex: soundtrack \"" + (config_ / "absent.ogg").string() + "\" not found"},
+      {"SDL_AUDIODRIVER=dummy", "notes.ogg",
+       "halvex: soundtrack \"" + notAudio.string() + "\" cannot be played ("},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.env + std::string(" ") + (c.soundtrack ? c.soundtrack : ""));
+    fs::remove_all(config_);
+    fs::create_directories(config_ / "varnholt");
+    std::ofstream(notAudio) << "remember the milk\n";
+    if (c.soundtrack) {
+      std::ofstream(config_ / "varnholt" / "halvex.conf")
+          << "[Software\\\\Varnholt\\\\Halvex]\nName=Tester\nSoundtrack=1\nSound File="
+          << (config_ / c.soundtrack).string() << "\n";
+    }
+    ProcessRun run = Halvex("--skip-launcher --windowed --resolution 640x480 --frames 60 " + Common(),
+                            std::string("SDL_VIDEODRIVER=offscreen ") + c.env);
+    EXPECT_EQ(run.code, 0) << run.output;
+    const size_t at = run.output.find(c.said);
+    EXPECT_NE(at, std::string::npos) << run.output;
+    EXPECT_EQ(run.output.find(c.said, at + 1), std::string::npos) << "said more than once\n" << run.output;
+  }
 }
 
 // With nothing to show a window on, SDL would quietly pick a driver that

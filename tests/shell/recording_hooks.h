@@ -26,6 +26,7 @@ struct RecordingHooks : ShellHooks {
   void StartAmbientLoops() override { calls.push_back("StartAmbientLoops"); }
   void PlayLineFullSound() override { calls.push_back("PlayLineFullSound"); }
   void HandleSoundtrackEvent() override { calls.push_back("HandleSoundtrackEvent"); }
+  void AudioDeviceLost() override { calls.push_back("AudioDeviceLost"); }
   void ReleaseInputDevices() override { calls.push_back("ReleaseInputDevices"); }
   void ReleaseKeyboard() override { calls.push_back("ReleaseKeyboard"); }
   void AcquireKeyboard() override { calls.push_back("AcquireKeyboard"); }

@@ -1,3 +1,4 @@
+#include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -240,6 +241,23 @@ TEST_F(WindowProcTest, TimersAndReceivedChat) {
   Send(kMsgReceivedChat, 0, reinterpret_cast<platform::LParam>(new std::string("Rook: hi")));
   ASSERT_EQ(hooks_.pushedLines.size(), 1u);
   EXPECT_EQ(hooks_.pushedLines[0], "Rook: hi");
+}
+
+// SDL's notice that the audio output went away reaches the sound code
+// through the window thread's message procedure; a recording device going
+// away is none of the game's business.
+TEST_F(WindowProcTest, AudioOutputRemovedReachesTheSoundOnce) {
+  for (bool capture : {false, true}) {
+    SDL_Event event{};
+    event.type = SDL_AUDIODEVICEREMOVED;
+    event.adevice.which = 2;
+    event.adevice.iscapture = capture;
+    Message messages[8];
+    const int n = platform::TranslateEvent(event, messages, 8);
+    ASSERT_EQ(n, capture ? 0 : 1);
+    for (int i = 0; i < n; ++i) app_.WindowProc(window_, messages[i]);
+  }
+  EXPECT_EQ(hooks_.Count("AudioDeviceLost"), 1);
 }
 
 TEST(WindowPlacement, CentresWindowsAndFillsTheScreen) {
