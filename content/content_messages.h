@@ -17,4 +17,8 @@ void ShowContentMessage(const char* text, const char* caption);
 // (which file, which line, what went wrong).
 void ShowContentMessage(const char* text, const char* caption, const std::string& detail);
 
+// "file: what" on stderr, once per file for the whole run: a picture many
+// models share is named once, not once per model.
+void ReportContentFileOnce(const std::string& file, const std::string& what);
+
 }  // namespace halvex

@@ -188,7 +188,7 @@ TreePositions ParseTreePositions(std::string_view text, std::string_view fileNam
 TreePositions ReadTreePositions(std::string_view path, DataFileProblems* problems) {
   // Trees are optional scenery: a missing file is not a problem even for the checker.
   std::string text;
-  if (!LoadContentText(path, text, nullptr)) return {};
+  if (!LoadContentText(path, text, problems, /*mayBeMissing=*/true)) return {};
   return ParseTreePositions(text, path, problems);
 }
 

@@ -6,7 +6,8 @@
 // it is dropped), at most 254 characters of a line are kept, label lines are
 // counted and skipped, numbers convert from the start of the line like
 // atof/atoi (0 when the line holds none), and a missing file or a read past
-// its end gives empty lines, hence zeros and empty names. Limits (20 pickups,
+// its end gives empty lines, hence zeros and empty names; a missing, empty or
+// binary file and the first read past the end are reported. Limits (20 pickups,
 // 100 tile entries, 16 multitexture entries, 100 message lines of 127
 // characters, 30 sounds) are enforced: excess entries are read past and
 // dropped, negative counts read as 0, and each such problem is reported with

@@ -1,6 +1,7 @@
 #include "content/line_reader.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -37,7 +38,14 @@ void LineReader::ReportAt(int line, std::string message) const {
 
 std::string_view LineReader::Next() {
   ++lineNumber_;
-  if (AtEnd()) return {};
+  if (AtEnd()) {
+    // Said once, and not for an empty file, whose loading already said so.
+    if (!text_.empty() && !toldEnd_) {
+      toldEnd_ = true;
+      Report("the file ends before this line; the rest reads as empty (zeros and blank names)");
+    }
+    return {};
+  }
   size_t end = text_.find('\n', position_);
   if (end == std::string_view::npos) end = text_.size();
   std::string_view line = text_.substr(position_, end - position_);
@@ -58,7 +66,22 @@ void LineReader::Skip(int lines) {
 }
 
 int LineReader::NextCount(int limit, std::string_view what) {
-  int count = LineToInt(Next());
+  const bool pastEnd = AtEnd();  // already reported as the file ending early
+  const std::string_view line = Next();
+  int count = LineToInt(line);
+  // Junk where a count goes reads as 0, as atoi would; it is still worth a word.
+  size_t digit = line.find_first_not_of(" \t\v\f\r");
+  if (digit != std::string_view::npos && (line[digit] == '-' || line[digit] == '+')) ++digit;
+  if (!pastEnd && (digit >= line.size() || line[digit] < '0' || line[digit] > '9')) {
+    Report("no " + std::string(what) + " count on this line; read as 0");
+    return 0;
+  }
+  size_t end = digit;
+  while (end < line.size() && line[end] >= '0' && line[end] <= '9') ++end;
+  if (!pastEnd && line.find_first_not_of(" \t\v\f\r", end) != std::string_view::npos) {
+    Report("the " + std::string(what) + " count line holds more than a number; read as " +
+           std::to_string(count));
+  }
   if (count < 0) {
     Report("negative " + std::string(what) + " count " + std::to_string(count) +
            " read as 0");
@@ -71,13 +94,15 @@ int LineReader::NextCount(int limit, std::string_view what) {
   return count;
 }
 
-bool LoadContentText(std::string_view path, std::string& text, DataFileProblems* problems) {
+bool LoadContentText(std::string_view path, std::string& text, DataFileProblems* problems,
+                     bool mayBeMissing) {
   text.clear();
-  std::ifstream file(paths::Resolve(path), std::ios::binary);
-  if (!file) {
-    // The game reads a missing file as empty without a word; only a caller
-    // that collects problems (the checker) hears about it.
-    if (problems) problems->push_back({std::string(path), 0, "file not found"});
+  const std::string host = paths::Resolve(path);
+  std::ifstream file(host, std::ios::binary);
+  std::error_code ec;
+  if (!file || std::filesystem::is_directory(host, ec)) {
+    // The game goes on with an empty file, but says which one it lacks.
+    if (!mayBeMissing) ReportProblem(problems, {std::string(path), 0, "file not found; read as empty"});
     return false;
   }
   file.seekg(0, std::ios::end);
@@ -88,6 +113,12 @@ bool LoadContentText(std::string_view path, std::string& text, DataFileProblems*
     return false;
   }
   text.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+  if (text.empty()) {
+    ReportProblem(problems, {std::string(path), 0, "the file is empty"});
+  } else if (text.find('\0') != std::string::npos) {
+    // A NUL ends a line as in a C string, so the lines are read all the same.
+    ReportProblem(problems, {std::string(path), 0, "holds binary data, not text"});
+  }
   return true;
 }
 

@@ -1,7 +1,7 @@
 // Line-by-line reading of a content text file held in memory, with the
 // game's rules: LF ends a line, a CR before it is dropped, a line keeps at
 // most 254 characters and ends at a NUL byte as a C string would, and reading
-// past the end yields empty lines.
+// past the end yields empty lines (reported once, as the file ending early).
 #pragma once
 
 #include <string>
@@ -34,11 +34,14 @@ class LineReader {
   DataFileProblems* problems_;
   size_t position_ = 0;
   int lineNumber_ = 0;
+  bool toldEnd_ = false;
 };
 
 // Loads a whole content file (a game path) into text. False when it cannot be
-// opened; the problem goes to the list when one is given.
-bool LoadContentText(std::string_view path, std::string& text, DataFileProblems* problems);
+// opened. A missing (unless mayBeMissing), empty or binary file is reported:
+// to the list when one is given, else on stderr.
+bool LoadContentText(std::string_view path, std::string& text, DataFileProblems* problems,
+                     bool mayBeMissing = false);
 
 void ReportProblem(DataFileProblems* problems, DataFileProblem problem);
 

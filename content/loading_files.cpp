@@ -116,9 +116,9 @@ LoadingFiles::Entry* LoadingFiles::Claim(const std::string& hostPath) {
 }
 
 gfx::HRESULT LoadingFiles::CreateTexture(gfx::Device* device, std::string_view gamePath,
-                                         gfx::Texture** texture) {
+                                         gfx::Texture** texture, std::string* error) {
   *texture = nullptr;
-  if (closed_) return CreateTextureFromFile(device, gamePath, texture);
+  if (closed_) return CreateTextureFromFile(device, gamePath, texture, error);
   if (!device) return gfx::E_FAIL;
   std::pair<gfx::Device*, std::string> key{device, paths::Resolve(gamePath)};
   if (auto found = textures_.find(key); found != textures_.end()) {
@@ -129,13 +129,18 @@ gfx::HRESULT LoadingFiles::CreateTexture(gfx::Device* device, std::string_view g
   }
   Image image;
   bool ok;
+  std::string why;
   if (Entry* ahead = Claim(key.second)) {
     ok = ahead->ok;
     image = std::move(ahead->image);
+    why = std::move(ahead->error);
   } else {
-    ok = LoadImageFile(gamePath, image);
+    ok = LoadImageFile(gamePath, image, &why);
   }
-  if (!ok) return gfx::E_FAIL;
+  if (!ok) {
+    if (error) *error = why;
+    return gfx::E_FAIL;
+  }
   const gfx::HRESULT hr = CreateTextureFromImage(device, image, texture);
   if (gfx::SUCCEEDED(hr) && *texture) {
     (*texture)->AddRef();
@@ -154,9 +159,10 @@ bool LoadingFiles::LoadModel(std::string_view gamePath, XFileMesh& out, std::str
   return LoadMeshFromX(host, out, error);
 }
 
-gfx::HRESULT CreateContentTexture(gfx::Device* device, std::string_view gamePath, gfx::Texture** texture) {
-  if (LoadingFiles* files = LoadingFiles::Open()) return files->CreateTexture(device, gamePath, texture);
-  return CreateTextureFromFile(device, gamePath, texture);
+gfx::HRESULT CreateContentTexture(gfx::Device* device, std::string_view gamePath, gfx::Texture** texture,
+                                  std::string* error) {
+  if (LoadingFiles* files = LoadingFiles::Open()) return files->CreateTexture(device, gamePath, texture, error);
+  return CreateTextureFromFile(device, gamePath, texture, error);
 }
 
 bool LoadModelFile(std::string_view gamePath, XFileMesh& out, std::string* error) {

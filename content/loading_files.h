@@ -58,7 +58,8 @@ class LoadingFiles {
   // again. Close the innermost one first.
   void Close();
 
-  gfx::HRESULT CreateTexture(gfx::Device* device, std::string_view gamePath, gfx::Texture** texture);
+  gfx::HRESULT CreateTexture(gfx::Device* device, std::string_view gamePath, gfx::Texture** texture,
+                             std::string* error = nullptr);
   bool LoadModel(std::string_view gamePath, XFileMesh& out, std::string* error);
 
   // Texture requests answered with a texture already made.
@@ -100,7 +101,9 @@ class LoadingFiles {
 
 // What the loaders call: through the LoadingFiles open on this thread, or
 // straight from the files when none is.
-gfx::HRESULT CreateContentTexture(gfx::Device* device, std::string_view gamePath, gfx::Texture** texture);
+// A texture that cannot be made gets the reason in *error.
+gfx::HRESULT CreateContentTexture(gfx::Device* device, std::string_view gamePath, gfx::Texture** texture,
+                                  std::string* error = nullptr);
 bool LoadModelFile(std::string_view gamePath, XFileMesh& out, std::string* error);
 
 }  // namespace halvex

@@ -12,9 +12,22 @@ using namespace gfx;
 
 namespace {
 
-Texture* Create(Device* device, const std::string& file) {
+// A texture, or null with why in *error when one is asked for; without one,
+// the reason goes to stderr with the file's name (the game draws on without
+// the picture).
+Texture* Create(Device* device, const std::string& file, std::string* error = nullptr) {
   Texture* texture = nullptr;
-  if (!device || FAILED(CreateContentTexture(device, file, &texture))) return nullptr;
+  if (!device) return nullptr;
+  std::string why;
+  if (FAILED(CreateContentTexture(device, file, &texture, &why)) || !texture) {
+    if (why.empty()) why = "the device refused it";
+    if (error) {
+      *error = why;
+    } else {
+      ReportContentFileOnce(file, "texture not loaded: " + why);
+    }
+    return nullptr;
+  }
   return texture;
 }
 
@@ -84,11 +97,12 @@ void LoadTextureDatabase(Device* device, TextureDatabase& database, LoadingProgr
       if (i % 2 == 1) progress->AppendBarGlyphs(4);
     }
     const std::string file = TexturePath(list.fileNames[size_t(i)]);
-    Texture* texture = Create(device, file);
+    std::string why;
+    Texture* texture = Create(device, file, &why);
     if (!texture) {
       ShowContentMessage("", "FAILED", std::string(path) + ":" +
                                            std::to_string(lines.lineNumber()) +
-                                           ": cannot load " + file);
+                                           ": cannot load " + file + ": " + why);
       continue;
     }
     texture->PreLoad();

@@ -21,7 +21,12 @@ namespace {
 Texture* CreateTextureOrNull(Device* device, std::string_view file) {
   if (!device || file.empty()) return nullptr;
   Texture* texture = nullptr;
-  if (FAILED(CreateContentTexture(device, file, &texture))) return nullptr;
+  std::string why;
+  if (FAILED(CreateContentTexture(device, file, &texture, &why)) || !texture) {
+    // The model is drawn untextured; the player is told which picture is at fault.
+    ReportContentFileOnce(std::string(file), "texture not loaded: " + (why.empty() ? "the device refused it" : why));
+    return nullptr;
+  }
   return texture;
 }
 

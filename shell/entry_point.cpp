@@ -210,6 +210,14 @@ int RunHalvex(const std::vector<std::string>& args, const std::string& executabl
   Settings settings;
   const std::vector<std::string> areas =
       ReadWorldList("system\\worlds.txt").areaNames;
+  // Without a battle area there is no match to play; the list is at fault.
+  if (areas.empty()) {
+    platform::ShowMessageBox("Varnholt - Halvex",
+                             "The game's content lists no battle area: system/worlds.txt in " + content +
+                                 " is empty or damaged. Build the content again with ./setup.sh.",
+                             platform::MessageBoxButtons::Ok, platform::MessageBoxAnswer::Ok);
+    return 1;
+  }
 
   if (!cl->skipLauncher && !cl->nonInteractive()) {
     const std::optional<DialogResult> launched = RunLauncher(settings, registry, areas, content);
@@ -226,6 +234,15 @@ int RunHalvex(const std::vector<std::string>& args, const std::string& executabl
   if (!ApplyOverrides(*cl, areas, settings, error)) {
     std::fprintf(stderr, "halvex: %s\n", error.c_str());
     return 2;
+  }
+  std::error_code ec;
+  if (!std::filesystem::is_directory(paths::Resolve(settings.areaPath), ec)) {
+    platform::ShowMessageBox("Varnholt - Halvex",
+                             "The battle area \"" + settings.areaName + "\" named in system/worlds.txt has no folder " +
+                                 paths::Resolve(settings.areaPath) +
+                                 ". The list or the content is damaged; build the content again with ./setup.sh.",
+                             platform::MessageBoxButtons::Ok, platform::MessageBoxAnswer::Ok);
+    return 1;
   }
   return RunGame(settings, *cl);
 }

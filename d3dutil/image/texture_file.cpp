@@ -41,10 +41,10 @@ gfx::HRESULT CreateTextureFromImage(gfx::Device* device, const Image& image,
 }
 
 gfx::HRESULT CreateTextureFromFile(gfx::Device* device, std::string_view gamePath,
-                                   gfx::Texture** texture) {
+                                   gfx::Texture** texture, std::string* error) {
   *texture = nullptr;
   Image image;
-  if (!LoadImageFile(gamePath, image)) return gfx::E_FAIL;
+  if (!LoadImageFile(gamePath, image, error)) return gfx::E_FAIL;
   return CreateTextureFromImage(device, image, texture);
 }
 

@@ -3,6 +3,7 @@
 // interface is used, so nothing here needs a window or GL.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 #include "d3dutil/image/image.h"
@@ -13,7 +14,7 @@ namespace halvex {
 // *texture gets a new texture (one reference) or null; E_FAIL when the file
 // is missing or cannot be decoded, the device's code when it refuses.
 gfx::HRESULT CreateTextureFromFile(gfx::Device* device, std::string_view gamePath,
-                                   gfx::Texture** texture);
+                                   gfx::Texture** texture, std::string* error = nullptr);
 
 // The same from an image already decoded.
 gfx::HRESULT CreateTextureFromImage(gfx::Device* device, const Image& image,

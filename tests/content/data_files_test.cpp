@@ -81,7 +81,7 @@ TEST(AreaOptions, MissingFileGivesZerosAndSwitchesTheBackgroundOff) {
   EXPECT_EQ(o.spawnMaxX, 0.0f);
   EXPECT_EQ(o.playerLimitZ, 0.0f);
   ASSERT_EQ(problems.size(), 1u);
-  EXPECT_EQ(problems[0].message, "file not found");
+  EXPECT_EQ(problems[0].message, "file not found; read as empty");
   bool renderBackground = true;
   int extras = 1;
   ApplyBackgroundOptions(o, renderBackground, extras);

@@ -275,7 +275,7 @@ TEST_F(TextureDatabaseTest, FailedBoxesComeWithFileAndLineAndAShortListEndsOnce)
   EXPECT_EQ(boxes, std::vector<std::string>(2, "FAILED|"));
   EXPECT_EQ(errors,
             "system\\textures.txt:5: the file ends before its 6 texture entries\n"
-            "system\\textures.txt:3: cannot load textures\\missing.dds\n");
+            "system\\textures.txt:3: cannot load textures\\missing.dds: file not found\n");
   EXPECT_EQ(progress.glyphs, 4);
   EXPECT_EQ(progress.captions,
             std::vector<std::string>(3, "Generating Texture Database"));
