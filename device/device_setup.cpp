@@ -99,7 +99,7 @@ void FillPresentParams(DeviceSetup& app, int width, int height, bool fullScreen,
   pp.BackBufferFormat = desktopFormat;
   pp.BackBufferCount = 0;
   pp.MultiSampleType = D3DMULTISAMPLE_NONE;
-  pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
+  pp.SwapEffect = !fullScreen && app.windowedVsync ? D3DSWAPEFFECT_COPY_VSYNC : D3DSWAPEFFECT_DISCARD;
   pp.hDeviceWindow = app.window;
   pp.Windowed = fullScreen ? FALSE : TRUE;
   pp.EnableAutoDepthStencil = TRUE;

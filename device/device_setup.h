@@ -47,6 +47,7 @@ struct DeviceSetup {
   input::InputDevice* mouseDevice = nullptr;
   char adapterDescription[256] = {};
   bool debugMode = false;
+  bool windowedVsync = false;  // a windowed device waits for the display
   int vertexProcessing = kSoftwareVertexProcessing;
   bool lightMapping = false;
   gfx::VertexBuffer* quadVertexBuffer = nullptr;

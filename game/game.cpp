@@ -42,7 +42,8 @@ Game::Game(Settings& settings, ShellFlags& flags, GameAudio& audio, RunOptions o
       flags_(flags),
       audio_(audio),
       options_(std::move(options)),
-      state_(std::make_unique<MatchState>()) {
+      state_(std::make_unique<MatchState>()),
+      mouseShaping_(settings.comfort.mouseSensitivity, settings.comfort.invertMouse) {
   if (options_.SteppedMs() > 0.0) clock_ = &steppedClock_;
   timer_ = std::make_unique<FrameTimer>(*clock_);
   matchClock_ = std::make_unique<MatchClock>(*clock_);
@@ -64,6 +65,7 @@ HRESULT Game::CreateDevices(SDL_Window* window) {
   files.ReadAhead(FilesOfTheLoad(settings_));
   dev_.window = window;
   dev_.debugMode = settings_.debugMode;
+  dev_.windowedVsync = settings_.comfort.vsync;
   dev_.lightMapping = settings_.lightMapping;
   return device::CreateDevices(dev_, *this, settings_.screenWidth, settings_.screenHeight, settings_.fullscreen,
                                settings_.hardwareTnL, settings_.softwareRasterizer, true, false);

@@ -18,6 +18,7 @@
 #include "audio/game_audio.h"
 #include "device/device_setup.h"
 #include "game/game_content.h"
+#include "game/frame_pacer.h"
 #include "game/game_port.h"
 #include "game/run_options.h"
 #include "launcher/settings.h"
@@ -33,6 +34,7 @@
 #include "sim/clock.h"
 #include "sim/frame.h"
 #include "sim/match_state.h"
+#include "sim/mouse_shaping.h"
 #include "sim/random.h"
 
 namespace halvex {
@@ -125,7 +127,7 @@ class Game final : public GamePort, public device::DeviceSlots, private MatchEve
   void TraceFrame();
   void TakeScreenshot();
   bool TimeStep(double steppedMs, double& carryMs);
-  void PaceFrame();  // waits for the next frame of a --max-fps run
+  void PaceFrame();  // waits for the next frame of a capped run
   bool InvariantsHold() const;  // prints the first broken one
   void Sleep(int ms) const;
 
@@ -166,10 +168,11 @@ class Game final : public GamePort, public device::DeviceSlots, private MatchEve
   bool wireframe_ = false, meshScanReadout_ = false, meshScan_ = false, lightMapEnvironment_ = false;
   int backgroundExtras_ = 1;
   bool endedByLimit_ = false;
-  std::chrono::steady_clock::time_point nextFrameAt_{};
+  FramePacer pacer_;
   std::array<int, 5> traced_{-1, -1, -1, -1, -1};  // chat, spectator, state, armed, banner as last traced
   bool inactive_ = false;                    // waiting while the window has no focus
   KeyLatch keyLatch_;          // keys held when chat closed act only once let go
+  MouseShaping mouseShaping_;  // the player's sensitivity and invert
   bool keyboardRead_ = true;   // this frame's keys came from the keyboard (scripts count as read)
 
   struct NetInboxEntry {

@@ -89,6 +89,7 @@ InputSnapshot Game::ReadInput(InputScript* script) {
     std::vector<std::string> said;
     InputSnapshot in = script->Next(static_cast<std::uint64_t>(framesRun_), &said);
     for (const std::string& line : said) QueueChatLine(line);
+    mouseShaping_.Apply(in);
     return in;
   }
   // A device that cannot be read reports nothing held: the previous frame's
@@ -109,6 +110,7 @@ InputSnapshot Game::ReadInput(InputScript* script) {
       for (int i = 0; i < 4; ++i) in.buttons[i] = ms.rgbButtons[i];
     }
   }
+  mouseShaping_.Apply(in);
   return in;
 }
 
@@ -199,18 +201,17 @@ bool Game::TimeStep(double steppedMs, double& carryMs) {
       carryMs -= static_cast<double>(whole);
       steppedClock_.Advance(whole);
     }
-    if (options_.maxFps > 0) PaceFrame();
+    PaceFrame();
     if (matchClock_->Step()) return true;
   }
 }
 
 void Game::PaceFrame() {
-  using Clock = std::chrono::steady_clock;
-  const auto period = std::chrono::nanoseconds(1000000000LL / options_.maxFps);
-  const auto now = Clock::now();
-  if (nextFrameAt_ > now) std::this_thread::sleep_until(nextFrameAt_);
-  // A frame that came late does not earn the next ones a burst.
-  nextFrameAt_ = std::max(nextFrameAt_, now) + period;
+  const int cap = FrameCap(options_.maxFps, settings_.comfort.frameCap, flags_.focusPaused != 0,
+                           settings_.comfort.backgroundCap ? kBackgroundFrameCap : 0);
+  if (cap <= 0) return;
+  const auto start = pacer_.StartAt(cap, FramePacer::Clock::now());
+  std::this_thread::sleep_until(start);
 }
 
 bool Game::InvariantsHold() const {

@@ -21,6 +21,9 @@ void AdvancedDialog::Open() {
     checked_[static_cast<std::size_t>(i)] = AdvancedValue(shown, i) != 0;
   }
   storedDebug_ = shown.debugMode;
+  platform::RegistryKey comfortKey(registry_, kComfortKey);
+  comfort_ = ComfortSettings{};
+  ReadComfortSettings(comfortKey, comfort_);
   statusText_ = kAdvancedStatusText;
 }
 
@@ -40,10 +43,15 @@ DialogResult AdvancedDialog::ClickSave() {
     return DialogResult::Open;
   }
   for (int i = 0; i < kAdvancedSwitchCount; ++i) SetAdvancedValue(settings_, i, yes(i) ? 1 : 0);
+  settings_.comfort = comfort_;
   platform::RegistryKey key(registry_, kAdvancedKey);
   StoreAdvancedSettings(key, settings_);
-  // The switches stay in effect for this run even when they cannot be kept.
-  if (!key.Close()) services_.ShowMessage(kSettingsNotSavedTitle, SettingsNotSavedText(registry_));
+  bool saved = key.Close();
+  platform::RegistryKey comfortKey(registry_, kComfortKey);
+  StoreComfortSettings(comfortKey, settings_.comfort);
+  saved = comfortKey.Close() && saved;
+  // The choices stay in effect for this run even when they cannot be kept.
+  if (!saved) services_.ShowMessage(kSettingsNotSavedTitle, SettingsNotSavedText(registry_));
   return DialogResult::Started;
 }
 

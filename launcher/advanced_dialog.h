@@ -34,10 +34,14 @@ class AdvancedDialog {
   bool yes(int i) const { return checked_[static_cast<std::size_t>(i)]; }
   void Click(int i, bool yes) { checked_[static_cast<std::size_t>(i)] = yes; }
   const std::string& statusText() const { return statusText_; }
+  void ShowTip(const char* tip) { statusText_ = tip; }
   void MouseMove(int x, int y);
 
+  // The second page: the comforts as shown, changed in place by the page.
+  ComfortSettings& comfort() { return comfort_; }
+
   // Save New Settings: Started means saved and closed, Open means the player
-  // declined the debug-mode warning and the dialog stays.
+  // declined the debug-mode warning and the dialog stays. Both pages are kept.
   DialogResult ClickSave();
   DialogResult ClickReturn() { return DialogResult::Left; }
 
@@ -47,6 +51,7 @@ class AdvancedDialog {
   LauncherServices& services_;
   std::array<bool, kAdvancedSwitchCount> checked_{};
   bool storedDebug_ = false;
+  ComfortSettings comfort_;
   std::string statusText_ = kAdvancedStatusText;
 };
 

@@ -1,5 +1,7 @@
 #include "launcher/launcher_window.h"
 
+#include <algorithm>
+
 #include <imgui.h>
 
 #include <cstdio>
@@ -86,13 +88,16 @@ std::optional<DialogResult> LauncherWindow::Frame() {
     if (!advancedOpen_) return options_.ClickExit();
     // Closing the advanced dialog is returning without saving.
     advancedOpen_ = false;
+    comfortPage_ = false;
     host_.Resize(layout::kOptionsWidth, layout::kOptionsHeight);
     host_.SetTitle(options_.title());
     host_.BeginFrame();
   }
   const ImVec2 mouse = ImGui::GetIO().MousePos;
   if (ImGui::IsMousePosValid(&mouse)) {
-    if (advancedOpen_) {
+    if (advancedOpen_ && comfortPage_) {
+      advanced_.ShowTip(kAdvancedStatusText);  // the page's labels set their tips as they are drawn
+    } else if (advancedOpen_) {
       advanced_.MouseMove(static_cast<int>(mouse.x), static_cast<int>(mouse.y));
     } else {
       options_.MouseMove(static_cast<int>(mouse.x), static_cast<int>(mouse.y));
@@ -384,9 +389,7 @@ void LauncherWindow::DrawFilePicker() {
   ImGui::End();
 }
 
-void LauncherWindow::DrawAdvanced() {
-  SetWindowToViewport();
-  ImGui::Begin("##advanced", nullptr, kDialogFlags);
+void LauncherWindow::DrawSwitches() {
   GroupBox("Select Your Options", ImVec2(8, 14), ImVec2(482, 258));
   for (int i = 0; i < kAdvancedSwitchCount; ++i) {
     const AdvancedSwitch& sw = kAdvancedSwitches[i];
@@ -399,8 +402,71 @@ void LauncherWindow::DrawAdvanced() {
       advanced_.Click(i, yes);
     }
   }
+}
+
+namespace {
+
+// A row of the comfort page: its label, and its tip while the row is hovered.
+void ComfortLabel(AdvancedDialog& dialog, int column, int band, const char* label, const char* tip) {
+  const int y = kAdvancedBandTop + band * kAdvancedBandStep;
+  ImGui::SetCursorPos(ImVec2(static_cast<float>(column == 0 ? kAdvancedLeftLabel[0] : kAdvancedRightLabel[0]), static_cast<float>(y)));
+  ImGui::TextUnformatted(label);
+  if (ImGui::IsItemHovered()) dialog.ShowTip(tip);
+}
+
+}  // namespace
+
+void LauncherWindow::DrawComfort() {
+  GroupBox("Comfort Options", ImVec2(8, 14), ImVec2(482, 258));
+  ComfortSettings& c = advanced_.comfort();
+  auto yesNo = [&](const char* id, int column, int band, bool& value) {
+    bool yes = false;
+    if (RadioPair(id, layout::kAdvancedRadioLeft[column], kAdvancedBandTop + band * kAdvancedBandStep, value, true, yes)) value = yes;
+  };
+  auto numberAt = [&](int band) {
+    ImGui::SetCursorPos(ImVec2(static_cast<float>(kAdvancedLeftLabel[0]), static_cast<float>(kAdvancedBandTop + band * kAdvancedBandStep + 16)));
+    ImGui::SetNextItemWidth(200);
+  };
+  ComfortLabel(advanced_, 0, 0, "Mouse Sensitivity :", "How far the view turns for the same mouse motion. 100% is the original.");
+  numberAt(0);
+  ImGui::SliderInt("##sensitivity", &c.mouseSensitivity, kMouseSensitivityMin, kMouseSensitivityMax, "%d%%", ImGuiSliderFlags_AlwaysClamp | ImGuiSliderFlags_Logarithmic);
+  ComfortLabel(advanced_, 0, 2, "Invert Mouse :", "Moving the mouse forward looks down.");
+  yesNo("invert", 0, 2, c.invertMouse);
+  ComfortLabel(advanced_, 0, 3, "Raw Mouse :", "Use the mouse's own motion, without the desktop's acceleration.");
+  yesNo("raw", 0, 3, c.rawMouse);
+  ComfortLabel(advanced_, 0, 4, "Frame Cap :", "Draw at most this many frames a second (0: as many as possible).");
+  numberAt(4);
+  if (ImGui::InputInt("##framecap", &c.frameCap, 10, 60)) {
+    c.frameCap = c.frameCap < kFrameCapMin ? 0 : std::min(c.frameCap, kFrameCapMax);
+  }
+  ComfortLabel(advanced_, 0, 6, "Background Cap :", "At most 20 frames a second while the window is not in front.");
+  yesNo("background", 0, 6, c.backgroundCap);
+  ComfortLabel(advanced_, 1, 0, "VSync In Window :", "A windowed game waits for the display before each frame.");
+  yesNo("vsync", 1, 0, c.vsync);
+  ComfortLabel(advanced_, 1, 1, "Correct Aspect :", "Wide screens see more to the sides; nothing is stretched.");
+  yesNo("aspect", 1, 1, c.correctAspect);
+  ComfortLabel(advanced_, 1, 2, "PNG Screenshots :", "Save F11 screenshots as PNG instead of BMP.");
+  yesNo("png", 1, 2, c.pngScreenshots);
+  ComfortLabel(advanced_, 1, 3, "Copy To Pictures :", "Also put each screenshot in your Pictures folder.");
+  yesNo("mirror", 1, 3, c.mirrorScreenshots);
+}
+
+void LauncherWindow::DrawAdvanced() {
+  SetWindowToViewport();
+  ImGui::Begin("##advanced", nullptr, kDialogFlags);
+  if (comfortPage_) {
+    DrawComfort();
+  } else {
+    DrawSwitches();
+  }
+  ImGui::SetCursorPos(ImVec2(static_cast<float>(layout::kAdvancedPageButton[0]), static_cast<float>(layout::kAdvancedButtonTop)));
+  if (ImGui::Button(comfortPage_ ? "<< Switches" : "Comfort >>",
+                    ImVec2(static_cast<float>(layout::kAdvancedPageButton[1]), layout::kButtonHeight))) {
+    comfortPage_ = !comfortPage_;
+  }
   auto close = [&] {
     advancedOpen_ = false;
+    comfortPage_ = false;
     host_.Resize(layout::kOptionsWidth, layout::kOptionsHeight);
     host_.SetTitle(options_.title());
   };

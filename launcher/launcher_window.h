@@ -37,6 +37,7 @@ inline constexpr int kAdvancedRadioGap = 48;               // "Yes" to "No"
 inline constexpr int kAdvancedButtonTop = 272;
 inline constexpr int kAdvancedButtonLeft[2] = {108, 250};  // Save, Return
 inline constexpr int kAdvancedButtonWidth = 134;
+inline constexpr int kAdvancedPageButton[2] = {396, 86};  // left, width: the page switch
 inline constexpr int kStatusHeight = 22;
 }  // namespace layout
 
@@ -58,6 +59,8 @@ class LauncherWindow {
  private:
   void DrawOptions();
   void DrawAdvanced();
+  void DrawSwitches();  // the advanced dialog's first page: the 18 switches
+  void DrawComfort();   // and its second
   void DrawPicture();
   void DrawFilePicker();
   void DrawStatusBar(const std::string& text, int height);
@@ -67,6 +70,7 @@ class LauncherWindow {
   AdvancedDialog& advanced_;
   platform::ImGuiHost& host_;
   bool advancedOpen_ = false;
+  bool comfortPage_ = false;
   bool firstFrame_ = true;
   std::optional<DialogResult> result_;
   std::unique_ptr<FilePicker> picker_;

@@ -70,6 +70,8 @@ void OptionsDialog::Open() {
     ReadMainSettings(main, settings_);
     platform::RegistryKey advanced(registry_, kAdvancedKey);
     ReadAdvancedSettings(advanced, settings_, /*dialogDefaults=*/false);
+    platform::RegistryKey comfort(registry_, kComfortKey);
+    ReadComfortSettings(comfort, settings_.comfort);
   }
   title_ = kStandardTitle;
   statusText_ = kOptionsStatusText;

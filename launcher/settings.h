@@ -7,6 +7,8 @@
 #include <array>
 #include <string>
 
+#include "launcher/comfort.h"
+
 namespace halvex {
 
 // Win32-style priority values kept by number; the platform thread layer maps
@@ -85,6 +87,9 @@ struct Settings {
   bool environmentMapping = false;  // "Environment Mapping"
   bool lightMapping = false;        // "Light Mapping"
   bool specularHighlights = true;   // "Specular Highlights"
+
+  // Comforts, stored under "Software\Varnholt\Halvex\Comfort".
+  ComfortSettings comfort;
 };
 
 }  // namespace halvex

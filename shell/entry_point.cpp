@@ -64,6 +64,8 @@ void ReadStoredSettings(Settings& settings, platform::Registry& registry,
   ReadMainSettings(main, settings);
   platform::RegistryKey advanced(registry, kAdvancedKey);
   ReadAdvancedSettings(advanced, settings, /*dialogDefaults=*/false);
+  platform::RegistryKey comfort(registry, kComfortKey);
+  ReadComfortSettings(comfort, settings.comfort);
   settings.botCount = std::clamp(settings.botCount, 0, kMaxBots);
   DeriveAtStart(settings, areas);
 }
@@ -77,6 +79,7 @@ int RunGame(Settings& settings, const CommandLine& cl) {
   options.width = settings.screenWidth;
   options.height = settings.screenHeight;
   options.headless = cl.headless;
+  options.rawMouse = settings.comfort.rawMouse;
   if (!window.Create(options)) {
     platform::ShowMessageBox(kInitFailedCaption, "The game window could not be opened.",
                              platform::MessageBoxButtons::Ok, platform::MessageBoxAnswer::Ok);

@@ -161,6 +161,13 @@ void GlDevice::Report(const std::string& line) {
   if (reported_.insert(line).second) std::fprintf(stderr, "gfx: %s\n", line.c_str());
 }
 
+// Full screen waits for the display at interval one; a window only when it
+// asks for a vsynced copy.
+static bool WaitsForDisplay(const D3DPRESENT_PARAMETERS& params) {
+  if (params.Windowed) return params.SwapEffect == D3DSWAPEFFECT_COPY_VSYNC;
+  return params.FullScreen_PresentationInterval == D3DPRESENT_INTERVAL_ONE;
+}
+
 GlDevice::GlDevice(SDL_Window* window, const D3DPRESENT_PARAMETERS& params, DWORD behaviour)
     : DeviceBase(params, behaviour), window_(window) {
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
@@ -170,7 +177,7 @@ GlDevice::GlDevice(SDL_Window* window, const D3DPRESENT_PARAMETERS& params, DWOR
   context_ = SDL_GL_CreateContext(window);
   if (!context_) return;
   SDL_GL_MakeCurrent(window, context_);
-  SDL_GL_SetSwapInterval(!params.Windowed && params.FullScreen_PresentationInterval == D3DPRESENT_INTERVAL_ONE);
+  SDL_GL_SetSwapInterval(WaitsForDisplay(params));
   const char* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
   renderer_ = renderer ? renderer : "OpenGL";
   GLint max = 0;
@@ -229,7 +236,7 @@ HRESULT GlDevice::BackendReset(const D3DPRESENT_PARAMETERS& params) {
     cache_.valid = false;
     return D3DERR_INVALIDCALL;
   }
-  SDL_GL_SetSwapInterval(!params.Windowed && params.FullScreen_PresentationInterval == D3DPRESENT_INTERVAL_ONE);
+  SDL_GL_SetSwapInterval(WaitsForDisplay(params));
   cache_.valid = false;
   return S_OK;
 }

@@ -139,6 +139,7 @@ bool Window::Create(const WindowOptions& options) {
     title_ = options.title;
   }
   if (headless_) return true;
+  SDL_SetHint(SDL_HINT_MOUSE_RELATIVE_MODE_WARP, options.rawMouse ? "0" : "1");
   if (!InitVideoForPlayer()) return false;
   sdlVideo_ = true;
   SDL_DisplayMode mode{};

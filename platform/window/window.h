@@ -29,6 +29,9 @@ struct WindowOptions {
   int width = 800;
   int height = 600;
   bool headless = false;  // no SDL window at all
+  // Relative mouse motion as the device reports it (XInput2 raw events on X11),
+  // or through pointer warping, which the desktop's acceleration shapes.
+  bool rawMouse = true;
 };
 
 // Where a window of the given size goes: full screen covers the screen from

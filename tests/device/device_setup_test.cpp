@@ -96,6 +96,13 @@ TEST_F(DeviceSetupTest, SoftwareProcessingAndFullScreenParameters) {
   EXPECT_TRUE(quad.Usage & D3DUSAGE_SOFTWAREPROCESSING);
 }
 
+TEST_F(DeviceSetupTest, VsyncIsAskedOfAWindowOnlyWhenThePlayerWantsIt) {
+  app_.windowedVsync = true;
+  ASSERT_EQ(CreateDevices(app_, slots_, 640, 480, false, false, false, true, false), S_OK);
+  EXPECT_TRUE(app_.presentParams.Windowed);
+  EXPECT_EQ(app_.presentParams.SwapEffect, D3DSWAPEFFECT_COPY_VSYNC);
+}
+
 TEST_F(DeviceSetupTest, LightMappingPicksValidTechniquesAndSurvivesAMissingFile) {
   WriteEffects("texture tex0\ntechnique Three\npass P\n stage 2 texture tex0 colorop modulate\nend\n"
                "technique Two\npass P\n stage 1 texture tex0 colorop modulate\nend\n");

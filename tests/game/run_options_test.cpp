@@ -6,6 +6,7 @@
 
 #include "device/device_setup.h"
 #include "game/loading_screen.h"
+#include "game/frame_pacer.h"
 #include "game/run_options.h"
 
 namespace halvex::game {
@@ -37,6 +38,32 @@ TEST(RunOptions, SteppedTimeAndShots) {
   EXPECT_TRUE(o.ShotDue(5));
   EXPECT_TRUE(o.ShotDue(100));
   EXPECT_FALSE(o.ShotDue(6));
+}
+
+TEST(FramePacer, HoldsTheCapWithoutBurstsAndFollowsTheFocus) {
+  using namespace std::chrono;
+  FramePacer pacer;
+  FramePacer::Clock::time_point now{};
+  // Frames that take 5 ms under a 50 fps cap start exactly 20 ms apart.
+  std::vector<FramePacer::Clock::time_point> starts;
+  for (int i = 0; i < 50; ++i) {
+    starts.push_back(pacer.StartAt(50, now));
+    now = starts.back() + milliseconds(5);
+  }
+  EXPECT_EQ(starts.back() - starts.front(), milliseconds(49 * 20));
+  // A 100 ms hitch: the next frame starts at once, the one after a full period later.
+  now += milliseconds(100);
+  const auto late = pacer.StartAt(50, now);
+  EXPECT_EQ(late, now);
+  EXPECT_EQ(pacer.StartAt(50, late + milliseconds(1)), late + milliseconds(20));
+  EXPECT_EQ(pacer.StartAt(0, now), now) << "no cap, no wait";
+
+  // --max-fps wins over the player's cap; without focus the lower of it and the background cap.
+  EXPECT_EQ(FrameCap(0, 0, false, 20), 0);
+  EXPECT_EQ(FrameCap(0, 0, true, 0), 0) << "the background cap is the player's choice";
+  EXPECT_EQ(FrameCap(0, 120, true, 20), 20);
+  EXPECT_EQ(FrameCap(300, 120, false, 20), 300);
+  EXPECT_EQ(FrameCap(10, 0, true, 20), 10);
 }
 
 TEST(TimedemoStats, FiguresFromTheFrameTimes) {

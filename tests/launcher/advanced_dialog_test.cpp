@@ -111,6 +111,36 @@ TEST_F(AdvancedDialogTest, GameReadsItsOwnDefaultsAndStoredValues) {
   EXPECT_FALSE(settings_.mipMapping);
 }
 
+TEST_F(AdvancedDialogTest, ComfortsAreStoredOnlyOnceChangedAndReadBackWithinTheirRanges) {
+  auto fileText = [&] {
+    std::ifstream in(file_);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  AdvancedDialog d(settings_, *registry_, services_);
+  d.Open();
+  EXPECT_EQ(d.comfort(), ComfortSettings{});
+  ASSERT_EQ(d.ClickSave(), DialogResult::Started);
+  EXPECT_EQ(fileText().find("Comfort"), std::string::npos) << "untouched comforts leave the file as it was";
+
+  d.Open();
+  d.comfort().mouseSensitivity = 150;
+  d.comfort().invertMouse = true;
+  d.comfort().vsync = true;
+  ASSERT_EQ(d.ClickSave(), DialogResult::Started);
+  EXPECT_EQ(settings_.comfort.mouseSensitivity, 150);
+  Settings game;
+  OptionsDialog options(game, *registry_, services_, {"A"});
+  options.Open();
+  EXPECT_EQ(game.comfort, settings_.comfort);
+
+  // Hand-edited values outside their ranges play at the nearest sensible one.
+  registry_->Set(kComfortKey, "Mouse Sensitivity", "5000");
+  registry_->Set(kComfortKey, "Frame Cap", "3");
+  options.Open();
+  EXPECT_EQ(game.comfort.mouseSensitivity, kMouseSensitivityMax);
+  EXPECT_EQ(game.comfort.frameCap, 0) << "a cap too low to play at reads as none";
+}
+
 TEST_F(AdvancedDialogTest, TipsByColumnAndBand) {
   AdvancedDialog d(settings_, *registry_, services_);
   d.Open();

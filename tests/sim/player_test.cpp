@@ -1,3 +1,4 @@
+#include "sim/mouse_shaping.h"
 #include "sim/player.h"
 #include "sim/roster.h"
 
@@ -68,6 +69,40 @@ TEST_F(PlayerMove, MouseTurnsAndPitchStopsAtLimits) {
   for (int i = 0; i < 80; ++i) MouseLook(view(), down);
   EXPECT_LE(view().pitch, -7 * kPi / 8);
   EXPECT_GT(view().pitch, -7 * kPi / 8 - 50 * kMouseStep);
+}
+
+TEST_F(PlayerMove, SensitivityScalesTheTurnWithoutLosingSlowMotionAndInvertFlipsPitch) {
+  // At 100% the counts pass untouched, so the original feel is kept exactly.
+  MouseShaping original(100, false);
+  InputSnapshot in;
+  in.lX = 7;
+  in.lY = -3;
+  original.Apply(in);
+  EXPECT_EQ(in.lX, 7);
+  EXPECT_EQ(in.lY, -3);
+
+  // 40%: one count a frame for ten frames turns as four counts would, both ways.
+  MouseShaping slow(40, false);
+  const float yaw0 = view().yaw;
+  for (int sign : {1, -1}) {
+    for (int i = 0; i < 10; ++i) {
+      InputSnapshot step;
+      step.lX = sign;
+      slow.Apply(step);
+      MouseLook(view(), step);
+    }
+    EXPECT_NEAR(view().yaw, yaw0 + (sign > 0 ? 4 : 0) * kMouseStep, 1e-5f);
+  }
+
+  // 250% and inverted: pulling the mouse back (positive y), which looks down
+  // normally, looks up by 2.5 times as far.
+  MouseShaping fastInverted(250, true);
+  const float pitch0 = view().pitch;
+  InputSnapshot back;
+  back.lY = 20;
+  fastInverted.Apply(back);
+  MouseLook(view(), back);
+  EXPECT_NEAR(view().pitch, pitch0 + 50 * kMouseStep, 1e-5f);
 }
 
 TEST_F(PlayerMove, JumpNeedsLandingWithoutFlight) {

@@ -1,0 +1,57 @@
+#include "launcher/comfort.h"
+
+#include <algorithm>
+
+namespace halvex {
+
+namespace {
+
+// One stored value: its name and where it lives in the record.
+struct ComfortValue {
+  const char* name;
+  int ComfortSettings::*number;
+  bool ComfortSettings::*flag;
+};
+
+constexpr ComfortValue kValues[] = {
+    {"Mouse Sensitivity", &ComfortSettings::mouseSensitivity, nullptr},
+    {"Invert Mouse", nullptr, &ComfortSettings::invertMouse},
+    {"Raw Mouse", nullptr, &ComfortSettings::rawMouse},
+    {"Frame Cap", &ComfortSettings::frameCap, nullptr},
+    {"Background Cap", nullptr, &ComfortSettings::backgroundCap},
+    {"VSync", nullptr, &ComfortSettings::vsync},
+    {"Correct Aspect", nullptr, &ComfortSettings::correctAspect},
+    {"PNG Screenshots", nullptr, &ComfortSettings::pngScreenshots},
+    {"Mirror Screenshots", nullptr, &ComfortSettings::mirrorScreenshots},
+};
+
+int Get(const ComfortSettings& c, const ComfortValue& v) {
+  return v.number ? c.*v.number : (c.*v.flag ? 1 : 0);
+}
+
+}  // namespace
+
+void ReadComfortSettings(const platform::RegistryKey& key, ComfortSettings& c) {
+  const ComfortSettings defaults;
+  for (const ComfortValue& v : kValues) {
+    const int value = key.QueryInt(v.name, Get(defaults, v));
+    if (v.number) {
+      c.*v.number = value;
+    } else {
+      c.*v.flag = value != 0;
+    }
+  }
+  c.mouseSensitivity = std::clamp(c.mouseSensitivity, kMouseSensitivityMin, kMouseSensitivityMax);
+  // Any cap below the least is read as none: a typo must not leave the game at 2 fps.
+  if (c.frameCap < kFrameCapMin) c.frameCap = 0;
+  c.frameCap = std::min(c.frameCap, kFrameCapMax);
+}
+
+void StoreComfortSettings(platform::RegistryKey& key, const ComfortSettings& c) {
+  const ComfortSettings defaults;
+  for (const ComfortValue& v : kValues) {
+    if (Get(c, v) != Get(defaults, v) || key.QueryString(v.name)) key.SetInt(v.name, Get(c, v));
+  }
+}
+
+}  // namespace halvex
