@@ -9,6 +9,7 @@
 #include <assimp/scene.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <fstream>
 #include <numeric>
@@ -186,6 +187,114 @@ Welded WeldCorners(const Gathered& g) {
   return w;
 }
 
+// The importer takes the counts of a mesh's vertices and faces, a mesh's
+// normals and a bone's weights from the file and reserves room for them
+// before it reads a single entry, and objects nest as deep as the file says,
+// a call per level. Before it sees a text file, the file is split into
+// tokens as the importer splits it, and each such count is held to the
+// file's size in bytes (every entry takes more than one) and the nesting to
+// kMaxModelNesting.
+std::vector<std::string_view> XTokens(std::string_view text) {
+  std::vector<std::string_view> tokens;
+  size_t i = 0;
+  while (i < text.size()) {
+    const char c = text[i];
+    if (std::isspace(static_cast<unsigned char>(c))) {
+      ++i;
+    } else if (c == '#' || (c == '/' && i + 1 < text.size() && text[i + 1] == '/')) {
+      while (i < text.size() && text[i] != '\n') ++i;
+    } else if (c == ';' || c == ',' || c == '{' || c == '}') {
+      tokens.push_back(text.substr(i++, 1));
+    } else {
+      const size_t start = i;
+      while (i < text.size() && !std::isspace(static_cast<unsigned char>(text[i])) &&
+             text[i] != ';' && text[i] != ',' && text[i] != '{' && text[i] != '}') {
+        ++i;
+      }
+      tokens.push_back(text.substr(start, i - start));
+    }
+  }
+  return tokens;
+}
+
+bool IsDelimiter(std::string_view token) {
+  return token == ";" || token == "," || token == "{" || token == "}";
+}
+
+// The number the importer reads at the start of a token: an optional minus,
+// digits, wrapping as its unsigned arithmetic wraps.
+uint32_t ImporterInt(std::string_view token) {
+  const bool negative = !token.empty() && token[0] == '-';
+  uint32_t value = 0;
+  for (size_t i = negative ? 1 : 0; i < token.size() && std::isdigit(static_cast<unsigned char>(token[i])); ++i) {
+    value = value * 10 + uint32_t(token[i] - '0');
+  }
+  return negative ? 0u - value : value;
+}
+
+bool CountsFit(std::string_view text, std::string* why) {
+  const std::vector<std::string_view> tokens = XTokens(text);
+  const uint64_t limit = text.size();
+  // The next token that is not a delimiter, from i on; tokens.size() if none.
+  auto value = [&](size_t i) {
+    while (i < tokens.size() && IsDelimiter(tokens[i])) ++i;
+    return i;
+  };
+  auto countAt = [&](size_t i, const char* what) {
+    if (i < tokens.size() && ImporterInt(tokens[i]) > limit) {
+      *why = std::string("a ") + what + " count larger than the file";
+      return false;
+    }
+    return true;
+  };
+  int depth = 0;
+  for (size_t i = 0; i < tokens.size(); ++i) {
+    if (tokens[i] == "{" && ++depth > kMaxModelNesting) {
+      *why = "objects nested deeper than " + std::to_string(kMaxModelNesting);
+      return false;
+    }
+    if (tokens[i] == "}") --depth;
+    const std::string_view name = tokens[i];
+    if (name != "Mesh" && name != "MeshNormals" && name != "SkinWeights") continue;
+    // "Name [object name] {"
+    size_t open = i + 1;
+    if (open < tokens.size() && tokens[open] != "{") ++open;
+    if (open >= tokens.size() || tokens[open] != "{") continue;
+    if (name == "SkinWeights") {
+      // A quoted frame name and ';' come first, read by characters.
+      const size_t from = size_t(tokens[open].data() - text.data()) + 1;
+      const size_t first = text.find('"', from);
+      const size_t second = first == std::string_view::npos ? first : text.find('"', first + 1);
+      if (second == std::string_view::npos) continue;
+      size_t next = open + 1;
+      while (next < tokens.size() && size_t(tokens[next].data() - text.data()) <= second) ++next;
+      if (!countAt(value(next), "weight")) return false;
+      continue;
+    }
+    const size_t count = value(open + 1);
+    if (!countAt(count, name == "Mesh" ? "vertex" : "normal")) return false;
+    if (name == "Mesh" && count < tokens.size()) {
+      // three numbers a vertex, then the face count
+      size_t at = count;
+      for (uint64_t n = uint64_t(ImporterInt(tokens[count])) * 3; n > 0 && at < tokens.size(); --n) {
+        at = value(at + 1);
+      }
+      if (at < tokens.size() && !countAt(value(at + 1), "face")) return false;
+    }
+  }
+  return true;
+}
+
+bool ReadableXFile(std::string_view bytes, std::string* error) {
+  if (bytes.size() < 16 || bytes.substr(0, 4) != "xof ") return Fail(error, "not an X file");
+  if (bytes.substr(8, 4) != "txt ") {
+    return Fail(error, "a binary or compressed X file: only text X files are read");
+  }
+  std::string why;
+  if (!CountsFit(bytes, &why)) return Fail(error, "the file gives " + why);
+  return true;
+}
+
 }  // namespace
 
 bool LoadMeshFromX(const std::string& hostPath, XFileMesh& out, std::string* error) {
@@ -204,11 +313,12 @@ bool LoadMeshFromX(const std::string& hostPath, XFileMesh& out, std::string* err
 bool LoadMeshFromXMemory(const uint8_t* data, size_t size, XFileMesh& out, std::string* error) {
   out = XFileMesh{};
   if (size > kMaxModelFileBytes) return Fail(error, "the file is larger than 16 MiB");
+  const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+  if (!ReadableXFile(bytes, error)) return false;
   Assimp::Importer importer;
   const aiScene* scene = importer.ReadFileFromMemory(data, size, aiProcess_Triangulate, "x");
   if (!scene || !scene->mRootNode) return Fail(error, importer.GetErrorString());
 
-  const std::string_view bytes(reinterpret_cast<const char*>(data), size);
   const bool useMaterials = scene->mNumMaterials > 0 && FileListsMaterials(bytes);
   Gathered g;
   GatherNode(*scene, *scene->mRootNode, aiMatrix4x4(), useMaterials, g);

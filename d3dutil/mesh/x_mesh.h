@@ -138,7 +138,7 @@ struct XFileMesh {
 std::vector<Vec3> SmoothNormals(const std::vector<Vec3>& positions,
                                 const std::vector<uint32_t>& indices);
 
-// Loads every mesh of an X file (text, binary or compressed) into one mesh
+// Loads every mesh of a text X file into one mesh
 // in the file's own coordinates and winding, frame transforms applied, one
 // subset per material, in the 32-byte layout (normals computed where the
 // file has none, texture coordinates 0 where it has none). Faces come in
@@ -153,8 +153,13 @@ std::vector<Vec3> SmoothNormals(const std::vector<Vec3>& positions,
 // one pose only still load with the same vertices, in the same order.
 //
 // False with a reason when the file cannot be read, is larger than
-// kMaxModelFileBytes, holds no triangles or has more than 65535 vertices
-// after joining.
+// kMaxModelFileBytes, is binary or compressed, gives a count of vertices,
+// faces, normals or weights larger than the file itself, nests objects
+// deeper than kMaxModelNesting, holds no triangles or has more than 65535
+// vertices after joining. (The importer reserves room by the counts a file
+// gives, before reading the entries, and its binary reader reads zeros past
+// the end of a file without failing: counts it would trust can only be
+// checked in text. The game's models are text.)
 bool LoadMeshFromX(const std::string& hostPath, XFileMesh& out, std::string* error = nullptr);
 // The same over a file's bytes already in memory.
 bool LoadMeshFromXMemory(const uint8_t* data, size_t size, XFileMesh& out,
@@ -163,5 +168,8 @@ bool LoadMeshFromXMemory(const uint8_t* data, size_t size, XFileMesh& out,
 // Largest model file read: the biggest model of the pack is about 130 KB,
 // and the cap keeps a stray huge file from being read whole.
 inline constexpr size_t kMaxModelFileBytes = size_t(16) << 20;
+// Deepest nesting of objects (frames in frames) read; the pack's models
+// nest 3 deep, skeletons a few dozen.
+inline constexpr int kMaxModelNesting = 256;
 
 }  // namespace halvex

@@ -188,8 +188,32 @@ TEST_F(XFileTest, BrokenAndEmptyFilesFail) {
   EXPECT_EQ(x.mesh.faceCount(), 0u);
 }
 
-// Debian's Assimp test models: everything Assimp reads, we read, and the
-// result is a sane triangle mesh.
+// The importer reserves room by the counts a file gives before reading the
+// entries: counts beyond the file's size, deep nesting, binary files (whose
+// counts cannot be checked) and huge files are refused before it runs.
+TEST_F(XFileTest, FilesOutsideTheLimitsAreRefusedWithTheReason) {
+  XFileMesh x;
+  std::string error;
+  const std::string tail = "0;0;0;;\n1;\n3;0,0,0;;\n}\n";
+  for (const char* count : {"4000000000", "-5"}) {
+    EXPECT_FALSE(LoadMeshFromX(Write("count.x", "xof 0302txt 0032\nMesh m {\n" + std::string(count) +
+                                                    ";\n" + tail), x, &error));
+    EXPECT_NE(error.find("vertex count"), std::string::npos) << error;
+  }
+  std::string nested = "xof 0302txt 0032\n";
+  for (int i = 0; i <= kMaxModelNesting; ++i) nested += "Frame {\n";
+  nested += std::string(kTwoMaterialQuad).substr(17) + std::string(kMaxModelNesting + 1, '}');
+  EXPECT_FALSE(LoadMeshFromX(Write("nested.x", nested), x, &error));
+  EXPECT_NE(error.find("nested"), std::string::npos) << error;
+  EXPECT_FALSE(LoadMeshFromX(Write("binary.x", "xof 0302bin 0032\x01\x00"), x, &error));
+  EXPECT_NE(error.find("binary"), std::string::npos) << error;
+  const std::string huge = kTwoMaterialQuad + std::string("//") + std::string(kMaxModelFileBytes, 'x');
+  EXPECT_FALSE(LoadMeshFromX(Write("huge.x", huge), x, &error));
+  EXPECT_NE(error.find("16 MiB"), std::string::npos) << error;
+}
+
+// Debian's Assimp test models: everything Assimp reads in text, we read, and
+// the result is a sane triangle mesh; binary and compressed ones are refused.
 TEST(XFileSamples, EveryReadableSampleLoadsIntoAValidMesh) {
   const fs::path samples = "/usr/share/assimp/models/X";
   if (!fs::exists(samples)) GTEST_SKIP() << "assimp-testmodels not installed";
@@ -199,6 +223,12 @@ TEST(XFileSamples, EveryReadableSampleLoadsIntoAValidMesh) {
     if (ext != ".x" && ext != ".X") continue;
     XFileMesh x;
     std::string error;
+    std::string header(16, '\0');
+    std::ifstream(entry.path(), std::ios::binary).read(header.data(), 16);
+    if (header.substr(8, 4) != "txt ") {
+      EXPECT_FALSE(LoadMeshFromX(entry.path().string(), x));
+      continue;
+    }
     if (!LoadMeshFromX(entry.path().string(), x, &error)) {
       ADD_FAILURE() << entry.path() << ": " << error;
       continue;
