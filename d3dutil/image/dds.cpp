@@ -106,6 +106,7 @@ bool DecodeBlocks(const uint8_t* data, size_t size, uint32_t fourCC, Image& out,
   const size_t blockBytes = dxt1 ? 8 : 16;
   const size_t bw = (out.width + 3) / 4, bh = (out.height + 3) / 4;
   if (size < bw * bh * blockBytes) return Fail(error, "DDS data ends early");
+  out.pixels.assign(size_t(out.width) * out.height, 0);
   for (size_t by = 0; by < bh; ++by) {
     for (size_t bx = 0; bx < bw; ++bx) {
       const uint8_t* block = data + (by * bw + bx) * blockBytes;
@@ -138,9 +139,10 @@ bool DecodeDds(const uint8_t* data, size_t size, Image& out, std::string* error)
   if (width == 0 || height == 0 || width > kMaxImageSide || height > kMaxImageSide) {
     return Fail(error, "DDS size out of range");
   }
+  // The pixels are made only once the file is known to hold them: a header
+  // alone must not cost a picture of kMaxImageSide squared.
   out.width = width;
   out.height = height;
-  out.pixels.assign(size_t(width) * height, 0);
   data += kHeaderSize;
   size -= kHeaderSize;
   if (flags & kDdpfFourCC) {
@@ -160,6 +162,7 @@ bool DecodeDds(const uint8_t* data, size_t size, Image& out, std::string* error)
   const uint32_t headerFlags = Read32(h + 4), pitch = Read32(h + 16);
   if ((headerFlags & kDdsdPitch) && pitch > rowBytes && pitch <= rowBytes + 16) rowBytes = pitch;
   if (size / rowBytes < height) return Fail(error, "DDS data ends early");
+  out.pixels.assign(size_t(width) * height, 0);
   const bool hasAlpha = (flags & (kDdpfAlphaPixels | kDdpfAlpha)) != 0;
   const bool alphaOnly = (flags & kDdpfAlpha) && !(flags & (kDdpfRgb | kDdpfLuminance));
   // A8R8G8B8 and X8R8G8B8, what the content tools write, are already the

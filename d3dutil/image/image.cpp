@@ -4,16 +4,56 @@
 
 #include <algorithm>
 #include <fstream>
+#include <string_view>
 
 #include "platform/paths/paths.h"
 
 namespace halvex {
+
+namespace {
+
+bool StartsWith(const uint8_t* data, size_t size, std::string_view magic) {
+  return size >= magic.size() &&
+         std::equal(magic.begin(), magic.end(), data,
+                    [](char m, uint8_t d) { return static_cast<uint8_t>(m) == d; });
+}
+
+// stb_image also reads GIF, PSD, HDR, PIC and PNM; only the formats the
+// game documents go to it.
+bool OtherStbFormat(const uint8_t* data, size_t size) {
+  for (std::string_view magic : {"GIF8", "8BPS", "#?RADIANCE", "#?RGBE", "\x53\x80\xF6\x34", "P5", "P6"}) {
+    if (StartsWith(data, size, magic)) return true;
+  }
+  return false;
+}
+
+// stb_image reserves room for a PNG chunk's stated length before it reads
+// the chunk, so a few bytes could make it ask for gigabytes: every chunk
+// must lie inside the file.
+bool PngChunksFit(const uint8_t* data, size_t size) {
+  size_t at = 8;
+  while (at + 12 <= size) {
+    const uint32_t length = uint32_t(data[at]) << 24 | uint32_t(data[at + 1]) << 16 |
+                            uint32_t(data[at + 2]) << 8 | data[at + 3];
+    if (length > size - at - 12) return false;
+    if (std::equal(data + at + 4, data + at + 8, "IEND")) return true;
+    at += 12 + size_t(length);
+  }
+  return at == size;
+}
+
+}  // namespace
 
 bool DecodeImage(const uint8_t* data, size_t size, Image& out, std::string* error) {
   out = Image{};
   if (size >= 4 && std::equal(data, data + 4, "DDS ")) return DecodeDds(data, size, out, error);
   if (size == 0 || size > size_t(INT32_MAX)) {
     if (error) *error = "empty or oversized file";
+    return false;
+  }
+  if (OtherStbFormat(data, size) ||
+      (StartsWith(data, size, "\x89PNG\r\n\x1a\n") && !PngChunksFit(data, size))) {
+    if (error) *error = "not a TGA, BMP, PNG or JPEG file, or a PNG chunk runs past its end";
     return false;
   }
   int w = 0, h = 0, channels = 0;

@@ -174,6 +174,13 @@ TEST(StbFormats, PicturesOverThePixelCapAreRefusedHoweverShortTheFile) {
   EXPECT_FALSE(DecodeImage(over.data(), over.size(), img));
 }
 
+TEST(StbFormats, OnlyTheFourDocumentedFormatsReachTheDecoder) {
+  // a 1 x 1 PNM that stb_image would read
+  const uint8_t pnm[] = {'P', '6', '\n', '1', ' ', '1', '\n', '2', '5', '5', '\n', 255, 0, 0};
+  Image img;
+  EXPECT_FALSE(DecodeImage(pnm, sizeof pnm, img));
+}
+
 TEST(MipChain, LevelsHalveDownToOnePixelAndAverage) {
   EXPECT_EQ(FullMipLevelCount(256, 64), 9u);
   EXPECT_EQ(FullMipLevelCount(1, 1), 1u);
