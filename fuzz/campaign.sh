@@ -11,8 +11,9 @@
 # BUILD_DIR/fuzz-work/campaign/<target>.log, what it finds to
 # BUILD_DIR/fuzz-work/corpus/<target>/ and crashing inputs to
 # BUILD_DIR/fuzz-work/artifacts/<target>/. At the end one line per target:
-# executions, executions per second, coverage (libFuzzer's edge count `cov`
-# and feature count `ft`), corpus size (inputs) and findings (artifacts).
+# executions, executions per second (over the whole time), coverage
+# (libFuzzer's edge count `cov` and feature count `ft`), corpus size
+# (inputs), findings (artifacts) and time-outs that did not happen again.
 # Keep each finding's input under fuzz/regressions/<target>/ once it is
 # fixed: the <target>_replay tests run them in every build.
 set -u
@@ -47,16 +48,33 @@ mkdir -p "$work/campaign"
 export LSAN_OPTIONS="suppressions=$here/../tests/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 
+# One target for its minutes. A time-out that does not happen again when its
+# input is run alone (the machine was busy) is set aside under
+# artifacts/<target>/unconfirmed/ and the run goes on for the time left; the
+# log keeps every segment.
 run() {
-  local t=$1
-  local args=(-max_total_time=$((minutes * 60)) -timeout=1 -rss_limit_mb=1024
-    -malloc_limit_mb=1024 -max_len=${maxlen[$t]} -print_final_stats=1 -close_fd_mask=3
-    -artifact_prefix="$work/artifacts/$t/")
+  local t=$1 left=$((minutes * 60)) start
+  local args=(-timeout=1 -rss_limit_mb=1024 -malloc_limit_mb=1024 -max_len=${maxlen[$t]}
+    -print_final_stats=1 -close_fd_mask=3 -artifact_prefix="$work/artifacts/$t/")
   [ -n "${dict[$t]:-}" ] && args+=(-dict="$here/dict/${dict[$t]}.dict")
   rm -rf "$work/artifacts/$t"
-  mkdir -p "$work/artifacts/$t"
-  nice -n 5 "$build/bin/$t" "${args[@]}" "$work/corpus/$t" "$work/seeds/$t" \
-    > "$work/campaign/$t.log" 2>&1
+  mkdir -p "$work/artifacts/$t/unconfirmed"
+  : > "$work/campaign/$t.log"
+  while [ "$left" -gt 0 ]; do
+    start=$(date +%s)
+    nice -n 5 "$build/bin/$t" "${args[@]}" -max_total_time="$left" "$work/corpus/$t" \
+      "$work/seeds/$t" >> "$work/campaign/$t.log" 2>&1
+    left=$((left - ($(date +%s) - start)))
+    local again=0
+    for a in "$work/artifacts/$t"/timeout-*; do
+      [ -f "$a" ] || continue
+      if "$build/bin/$t" -timeout=1 -rss_limit_mb=1024 -malloc_limit_mb=1024 "$a" > /dev/null 2>&1; then
+        mv "$a" "$work/artifacts/$t/unconfirmed/"
+        again=1
+      fi
+    done
+    [ "$again" = 1 ] || break
+  done
 }
 
 for t in "${targets[@]}"; do
@@ -67,17 +85,19 @@ for t in "${targets[@]}"; do
 done
 wait
 
-printf '%-20s %12s %8s %7s %7s %7s %9s\n' target executions exec/s cov ft corpus findings
+printf '%-20s %12s %8s %7s %7s %7s %9s %11s\n' target executions exec/s cov ft corpus findings unconfirmed
 for t in "${targets[@]}"; do
   log=$work/campaign/$t.log
-  execs=$(sed -n 's/^stat::number_of_executed_units: //p' "$log")
-  rate=$(sed -n 's/^stat::average_exec_per_sec: //p' "$log")
+  execs=$(sed -n 's/^stat::number_of_executed_units: //p' "$log" | awk '{s += $1} END {print s}')
+  execs=${execs:-0}
+  rate=$((execs / (minutes * 60)))
   last=$(grep -E '^#[0-9]+.*cov: ' "$log" | tail -1)
   cov=$(echo "$last" | sed -n 's/.* cov: \([0-9]*\).*/\1/p')
   ft=$(echo "$last" | sed -n 's/.* ft: \([0-9]*\).*/\1/p')
   corpus=$(echo "$last" | sed -n 's/.* corp: \([0-9]*\).*/\1/p')
-  findings=$(find "$work/artifacts/$t" -type f | wc -l)
-  printf '%-20s %12s %8s %7s %7s %7s %9s\n' "$t" "${execs:-?}" "${rate:-?}" "${cov:-?}" \
-    "${ft:-?}" "${corpus:-?}" "$findings"
-  find "$work/artifacts/$t" -type f -printf '    %p\n'
+  findings=$(find "$work/artifacts/$t" -maxdepth 1 -type f | wc -l)
+  unconfirmed=$(find "$work/artifacts/$t/unconfirmed" -type f | wc -l)
+  printf '%-20s %12s %8s %7s %7s %7s %9s %11s\n' "$t" "${execs:-?}" "$rate" "${cov:-?}" \
+    "${ft:-?}" "${corpus:-?}" "$findings" "$unconfirmed"
+  find "$work/artifacts/$t" -maxdepth 1 -type f -printf '    %p\n'
 done
