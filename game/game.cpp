@@ -6,6 +6,7 @@
 #include "audio/match_sounds.h"
 #include "content/line_reader.h"
 #include "content/loading_files.h"
+#include "platform/desktop/desktop.h"
 #include "screens/closing/closing.h"
 #include "screens/screenshot.h"
 #include "sim/messages.h"
@@ -178,7 +179,13 @@ void Game::Command(KeyCommand command) {
 void Game::TakeScreenshot() {
   screenshotPending_ = false;
   if (!dev_.device) return;
-  if (!screens::Screenshot(dev_.device, ".").empty()) ++screenshotsTaken_;
+  screens::ScreenshotOptions options;
+  if (settings_.comfort.pngScreenshots) options.format = screens::PictureFormat::kPng;
+  if (settings_.comfort.mirrorScreenshots) {
+    const std::string pictures = platform::PicturesFolder();
+    if (!pictures.empty()) options.mirrorFolder = pictures + "/Halvex";
+  }
+  if (!screens::Screenshot(dev_.device, ".", options).empty()) ++screenshotsTaken_;
 }
 
 void Game::Sleep(int ms) const {

@@ -12,6 +12,8 @@
 #include <system_error>
 #include <vector>
 
+#include <stb/stb_image_write.h>
+
 #include "platform/gfx/device.h"
 
 namespace halvex::screens {
@@ -26,22 +28,40 @@ void Put32(std::vector<unsigned char>& b, size_t at, std::uint32_t v) {
   for (int i = 0; i < 4; ++i) b[at + i] = (v >> (8 * i)) & 0xFF;
 }
 
-std::string PictureName(const std::string& folder, int n) {
+std::string PictureName(const std::string& folder, int n, PictureFormat format) {
   char name[32];
-  std::snprintf(name, sizeof name, "Picture%02i.bmp", n);
+  std::snprintf(name, sizeof name, "Picture%02i.%s", n, format == PictureFormat::kPng ? "png" : "bmp");
   return folder + "/" + name;
 }
 
 }  // namespace
 
-std::string NextScreenshotName(const std::string& folder) {
+std::string NextScreenshotName(const std::string& folder, PictureFormat format) {
   for (int n = 0; n < 100; ++n) {
-    std::string name = PictureName(folder, n);
+    std::string name = PictureName(folder, n, format);
     std::error_code ec;
     // A link is taken as there even when what it names is not.
     if (!std::filesystem::exists(std::filesystem::symlink_status(name, ec))) return name;
   }
-  return PictureName(folder, 99);
+  return PictureName(folder, 99, format);
+}
+
+std::vector<unsigned char> EncodePng24(const std::uint32_t* pixels, int width, int height) {
+  if (!pixels || width <= 0 || height <= 0) return {};
+  std::vector<unsigned char> rgb(size_t(width) * size_t(height) * 3);
+  for (size_t i = 0; i < size_t(width) * size_t(height); ++i) {
+    rgb[3 * i] = (pixels[i] >> 16) & 0xFF;
+    rgb[3 * i + 1] = (pixels[i] >> 8) & 0xFF;
+    rgb[3 * i + 2] = pixels[i] & 0xFF;
+  }
+  std::vector<unsigned char> file;
+  auto append = [](void* context, void* data, int size) {
+    auto* out = static_cast<std::vector<unsigned char>*>(context);
+    const auto* bytes = static_cast<const unsigned char*>(data);
+    out->insert(out->end(), bytes, bytes + size);
+  };
+  if (!stbi_write_png_to_func(append, &file, width, height, 3, rgb.data(), width * 3)) return {};
+  return file;
 }
 
 std::vector<unsigned char> EncodeBmp24(const std::uint32_t* pixels, int width, int height) {
@@ -104,9 +124,10 @@ bool WriteAllTo(int fd, const std::vector<unsigned char>& bytes, int& error) {
 // Gives the finished temporary file its picture name: the first free one,
 // never through or over anything already there (a planted link included);
 // the last name is replaced once all hundred are taken.
-std::string ClaimPictureName(const std::string& folder, const std::string& temp, int& error) {
+std::string ClaimPictureName(const std::string& folder, const std::string& temp,
+                             PictureFormat format, int& error) {
   for (int n = 0; n < 100; ++n) {
-    const std::string name = PictureName(folder, n);
+    const std::string name = PictureName(folder, n, format);
     if (::link(temp.c_str(), name.c_str()) == 0) return name;
     if (errno == EEXIST) continue;
     // A file system without hard links: take the name if nothing is there.
@@ -115,7 +136,7 @@ std::string ClaimPictureName(const std::string& folder, const std::string& temp,
         std::rename(temp.c_str(), name.c_str()) == 0)
       return name;
   }
-  const std::string last = PictureName(folder, 99);
+  const std::string last = PictureName(folder, 99, format);
   if (std::rename(temp.c_str(), last.c_str()) == 0) return last;
   error = errno;
   return {};
@@ -124,14 +145,16 @@ std::string ClaimPictureName(const std::string& folder, const std::string& temp,
 }  // namespace
 
 std::string SaveScreenshot(const std::string& folder, const std::uint32_t* pixels, int width,
-                           int height) {
+                           int height, PictureFormat format) {
   std::error_code ec;
   std::filesystem::create_directories(folder, ec);
   if (!std::filesystem::is_directory(folder)) {
-    ReportNotSaved(folder + "/Picture00.bmp", "\"" + folder + "\" is not a folder");
+    ReportNotSaved(PictureName(folder, 0, format), "\"" + folder + "\" is not a folder");
     return {};
   }
-  const std::vector<unsigned char> bytes = EncodeBmp24(pixels, width, height);
+  const std::vector<unsigned char> bytes = format == PictureFormat::kPng
+                                               ? EncodePng24(pixels, width, height)
+                                               : EncodeBmp24(pixels, width, height);
   if (bytes.empty()) return {};
   // The picture is written whole under a name of its own, made afresh (never
   // through a link), and only then given its picture name: a full disk or a
@@ -139,7 +162,7 @@ std::string SaveScreenshot(const std::string& folder, const std::uint32_t* pixel
   std::string temp = folder + "/.Picture.XXXXXX";
   const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
   if (fd < 0) {
-    ReportNotSaved(NextScreenshotName(folder), std::strerror(errno));
+    ReportNotSaved(NextScreenshotName(folder, format), std::strerror(errno));
     return {};
   }
   int error = 0;
@@ -150,13 +173,14 @@ std::string SaveScreenshot(const std::string& folder, const std::uint32_t* pixel
   }
   // Pictures are read by the player, not only by the game.
   if (ok) ::chmod(temp.c_str(), 0644);
-  std::string name = ok ? ClaimPictureName(folder, temp, error) : std::string();
+  std::string name = ok ? ClaimPictureName(folder, temp, format, error) : std::string();
   ::unlink(temp.c_str());
-  if (name.empty()) ReportNotSaved(NextScreenshotName(folder), std::strerror(error));
+  if (name.empty()) ReportNotSaved(NextScreenshotName(folder, format), std::strerror(error));
   return name;
 }
 
-std::string Screenshot(gfx::Device* device, const std::string& workingDirectory) {
+std::string Screenshot(gfx::Device* device, const std::string& workingDirectory,
+                       const ScreenshotOptions& options) {
   if (!device) return {};
   const std::string folder = workingDirectory + "/Screens";
 
@@ -174,8 +198,12 @@ std::string Screenshot(gfx::Device* device, const std::string& workingDirectory)
       std::memcpy(&pixels[size_t(y) * mode.Width], src, size_t(mode.Width) * 4);
     }
     image->UnlockRect();
-    written = SaveScreenshot(folder, pixels.data(), static_cast<int>(mode.Width),
-                             static_cast<int>(mode.Height));
+    const int width = static_cast<int>(mode.Width), height = static_cast<int>(mode.Height);
+    written = SaveScreenshot(folder, pixels.data(), width, height, options.format);
+    // The copy is a convenience: the picture in Screens is what counts.
+    if (!options.mirrorFolder.empty()) {
+      SaveScreenshot(options.mirrorFolder, pixels.data(), width, height, options.format);
+    }
   }
   image->Release();
   return written;

@@ -11,6 +11,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 
 extern char** environ;
 
@@ -90,6 +91,30 @@ PickerResult PickExistingFile(const std::string& title, const std::vector<FileFi
   while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
   if (out.empty() || ::access(out.c_str(), R_OK) != 0) return {PickerStatus::Cancelled, ""};
   return {PickerStatus::Chosen, out};
+}
+
+std::string PicturesFolder() {
+  const char* homeVar = std::getenv("HOME");
+  const std::string home = homeVar && homeVar[0] == '/' ? homeVar : "";
+  const char* config = std::getenv("XDG_CONFIG_HOME");
+  const std::string configDir =
+      config && config[0] == '/' ? config : (home.empty() ? "" : home + "/.config");
+  std::ifstream dirs(configDir + "/user-dirs.dirs");
+  std::string line;
+  // Lines read XDG_PICTURES_DIR="$HOME/Pictures" or an absolute path.
+  const std::string key = "XDG_PICTURES_DIR=\"";
+  while (!configDir.empty() && std::getline(dirs, line)) {
+    if (line.rfind(key, 0) != 0 || line.size() < key.size() + 1 || line.back() != '"') continue;
+    std::string value = line.substr(key.size(), line.size() - key.size() - 1);
+    if (value.rfind("$HOME", 0) == 0) {
+      if (home.empty()) break;
+      value = home + value.substr(5);
+    }
+    // "$HOME/" alone is the home folder itself: the desktop's way of saying none.
+    if (value.empty() || value[0] != '/' || value == home || value == home + "/") break;
+    return value;
+  }
+  return home.empty() ? "" : home + "/Pictures";
 }
 
 std::string LocalIPv4Address() {

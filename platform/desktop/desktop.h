@@ -28,6 +28,11 @@ struct PickerResult {
 // display; the caller then offers its own.
 PickerResult PickExistingFile(const std::string& title, const std::vector<FileFilter>& filters);
 
+// The desktop's pictures folder: XDG_PICTURES_DIR from the user's
+// user-dirs.dirs ("$HOME/..." expanded), else $HOME/Pictures; empty when
+// there is no home to put it in. The folder need not exist yet.
+std::string PicturesFolder();
+
 // Dotted IPv4 address of the first interface that is up and not loopback;
 // the loopback address when there is no other; empty when none.
 std::string LocalIPv4Address();

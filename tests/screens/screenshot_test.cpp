@@ -12,6 +12,9 @@
 #include <iterator>
 #include <vector>
 
+#include <stb/stb_image.h>
+
+#include "platform/desktop/desktop.h"
 #include "platform/gfx/device.h"
 #include "screens/screenshot.h"
 
@@ -188,6 +191,46 @@ TEST_F(ScreenshotTest, CaptureAt800x600IsExactAndReadsBackInImageMagick) {
   std::string text(out, n);
   EXPECT_EQ(text.substr(0, 8), "800 600 ") << text;
   EXPECT_NE(text.find("(32,64,128)"), std::string::npos) << text;
+}
+
+TEST_F(ScreenshotTest, APngHoldsTheSamePixelsAsTheBmpAndNumbersItsOwnNames) {
+  // A pattern with every channel distinct, an odd width to exercise padding.
+  const int w = 37, h = 5;
+  std::vector<std::uint32_t> pixels(w * h);
+  for (int i = 0; i < w * h; ++i) pixels[i] = 0xFF000000u | std::uint32_t(i * 7) << 16 | std::uint32_t(255 - i) << 8 | std::uint32_t(i * 3);
+  const std::string bmp = SaveScreenshot(dir_.string(), pixels.data(), w, h, PictureFormat::kBmp);
+  const std::string png = SaveScreenshot(dir_.string(), pixels.data(), w, h, PictureFormat::kPng);
+  EXPECT_EQ(fs::path(bmp).filename(), "Picture00.bmp");
+  ASSERT_EQ(fs::path(png).filename(), "Picture00.png");
+  auto decode = [](const std::vector<unsigned char>& file) {
+    int dw = 0, dh = 0, n = 0;
+    unsigned char* rgb = stbi_load_from_memory(file.data(), static_cast<int>(file.size()), &dw, &dh, &n, 3);
+    std::vector<unsigned char> out;
+    if (rgb && dw == 37 && dh == 5) out.assign(rgb, rgb + dw * dh * 3);
+    stbi_image_free(rgb);
+    return out;
+  };
+  const auto fromBmp = decode(Read(bmp)), fromPng = decode(Read(png));
+  ASSERT_EQ(fromBmp.size(), size_t(w * h * 3));
+  EXPECT_EQ(fromPng, fromBmp);
+  EXPECT_EQ(fromPng[3 * 38 + 0], (38 * 7) & 0xFF) << "row 1, column 1: red";
+}
+
+TEST(PicturesFolder, FollowsTheDesktopsUserDirsAndFallsBackToHomePictures) {
+  const fs::path root = fs::temp_directory_path() / ("halvex-pictures-" + std::to_string(::getpid()));
+  fs::create_directories(root / "config");
+  const std::string oldHome = std::getenv("HOME") ? std::getenv("HOME") : "";
+  ::setenv("HOME", root.c_str(), 1);
+  ::setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
+  EXPECT_EQ(platform::PicturesFolder(), (root / "Pictures").string()) << "no user-dirs.dirs";
+  std::ofstream(root / "config" / "user-dirs.dirs") << "# written by xdg-user-dirs-update\n"
+                                                       "XDG_PICTURES_DIR=\"$HOME/Bilder\"\n";
+  EXPECT_EQ(platform::PicturesFolder(), (root / "Bilder").string());
+  std::ofstream(root / "config" / "user-dirs.dirs") << "XDG_PICTURES_DIR=\"$HOME/\"\n";
+  EXPECT_EQ(platform::PicturesFolder(), (root / "Pictures").string()) << "home itself means none";
+  ::setenv("HOME", oldHome.c_str(), 1);
+  ::unsetenv("XDG_CONFIG_HOME");
+  fs::remove_all(root);
 }
 
 }  // namespace
