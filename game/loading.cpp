@@ -186,7 +186,8 @@ HRESULT Game::RestoreObjects() {
   o.textureFiltering = settings_.textureFiltering;
   o.mipMapping = settings_.mipMapping;
   o.fieldOfView = 0.785398f;
-  o.aspect = 1.0f;
+  o.aspect = render::ProjectionAspect(settings_.comfort.correctAspect, settings_.screenWidth,
+                                      settings_.screenHeight);
   HRESULT hr = render::RestoreDeviceObjects(dev_.device, fonts_, &content_, blockContent_, o, &objects_);
   MarkStartup("device objects restored");
   fullLoad_ = false;

@@ -148,6 +148,11 @@ D3DMATRIX PerspectiveFovLH(float fovY, float aspect, float zn, float zf) {
   return m;
 }
 
+float ProjectionAspect(bool correctAspect, int screenWidth, int screenHeight) {
+  if (!correctAspect || screenWidth <= 0 || screenHeight <= 0) return 1.0f;
+  return static_cast<float>(screenWidth) / static_cast<float>(screenHeight);
+}
+
 HRESULT RestoreDeviceObjects(Device* d, const GameFonts& fonts, DeviceCopies* copies, const BlockContent& content,
                              const DeviceObjectOptions& options, DeviceObjects* s) {
   if (!d || !s) return E_FAIL;

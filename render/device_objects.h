@@ -80,6 +80,12 @@ void InvalidateDeviceObjects(gfx::Device* device, const GameFonts& fonts, Device
 // Left-handed perspective: w = z in camera space, depth 0..1 from near to far.
 D3DMATRIX PerspectiveFovLH(float fovY, float aspect, float zn, float zf);
 
+// The match's projection aspect. As designed the view is square (aspect 1,
+// the same field across and up, whatever the screen); with the player's
+// "correct aspect" the vertical field stays and the horizontal one follows
+// the screen's shape, so a wide screen sees more to the sides, unstretched.
+float ProjectionAspect(bool correctAspect, int screenWidth, int screenHeight);
+
 // What SetupLights reads from the match.
 struct LightInputs {
   D3DVECTOR sunVector{0, 1, 0};

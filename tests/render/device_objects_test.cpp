@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include <algorithm>
 
 #include "render/device_objects.h"
@@ -82,6 +84,17 @@ TEST_F(DeviceObjectsTest, RestoreRunsInItsFixedOrder) {
   EXPECT_FLOAT_EQ(objects_.projection.m[2][2], kFarPlane / (kFarPlane - kNearPlane));
   EXPECT_EQ(Rs(D3DRS_FOGSTART), 0x44480000u) << "800.0 as bits";
   EXPECT_EQ(Rs(D3DRS_FOGCOLOR), 0xff000014u);
+}
+
+TEST(Projection, CorrectAspectWidensTheHorizontalFieldOnlyAndDefaultStaysSquare) {
+  const float fov = 0.785398f;
+  const D3DMATRIX square = PerspectiveFovLH(fov, ProjectionAspect(false, 1920, 1080), kNearPlane, kFarPlane);
+  EXPECT_EQ(square.m[0][0], square.m[1][1]) << "as designed: the same field across and up";
+  const D3DMATRIX wide = PerspectiveFovLH(fov, ProjectionAspect(true, 1920, 1080), kNearPlane, kFarPlane);
+  EXPECT_EQ(wide.m[1][1], square.m[1][1]) << "the vertical field is kept";
+  const float horizontal = 2.0f * std::atan(1.0f / wide.m[0][0]);
+  EXPECT_NEAR(std::tan(horizontal / 2), std::tan(fov / 2) * 16.0f / 9.0f, 1e-5f);
+  EXPECT_EQ(ProjectionAspect(true, 0, 0), 1.0f) << "no screen size, no guess";
 }
 
 TEST_F(DeviceObjectsTest, BlocksHoldTheirStatesAndLeaveTheCurrentOnesAlone) {
