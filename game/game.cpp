@@ -48,7 +48,8 @@ Game::Game(Settings& settings, ShellFlags& flags, GameAudio& audio, RunOptions o
   if (options_.SteppedMs() > 0.0) clock_ = &steppedClock_;
   timer_ = std::make_unique<FrameTimer>(*clock_);
   matchClock_ = std::make_unique<MatchClock>(*clock_);
-  random_.Seed(options_.seed ? *options_.seed : static_cast<std::uint32_t>(systemClock_.NowMs()));
+  seed_ = options_.seed ? *options_.seed : static_cast<std::uint32_t>(systemClock_.NowMs());
+  random_.Seed(seed_);
 }
 
 Game::~Game() = default;

@@ -74,6 +74,7 @@ class Game final : public GamePort, public device::DeviceSlots, private MatchEve
   void QueueChatLine(const std::string& typed) override;
   void QueueMessageLine(const std::string& line) override;
   std::string TimedemoReport() const override { return timedemo_.Report(); }
+  std::string MatchSummary() const override;
   void AttachNetwork(net::MatchNetwork* network) override { network_ = network; }
   void QueueRosterChange(bool joined, std::uint32_t id, const std::string& name) override;
   void QueueNetMessage(const std::string& sender, const net::GameMessage& message) override;
@@ -195,6 +196,7 @@ class Game final : public GamePort, public device::DeviceSlots, private MatchEve
   bool screenshotPending_ = false;
   int screenshotsTaken_ = 0;
   long framesRun_ = 0;
+  std::uint32_t seed_ = 0;  // the match's random seed, given or taken from the clock
   TimedemoStats timedemo_;
 };
 

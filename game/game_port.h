@@ -45,6 +45,8 @@ class GamePort {
   virtual void QueueChatLine(const std::string& typed) = 0;
   virtual void QueueMessageLine(const std::string& line) = 0;
   virtual std::string TimedemoReport() const = 0;
+  // The scoreboard and the state hash of the match as it stands.
+  virtual std::string MatchSummary() const = 0;
   // Network matches. The session the match sends through (null: none);
   // players joining and leaving, and checked messages from the session's
   // threads; the window thread's once-a-second status send.

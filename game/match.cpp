@@ -9,6 +9,7 @@
 #include "game/run_report.h"
 #include "screens/intro/intro.h"
 #include "sim/invariants.h"
+#include "sim/match_summary.h"
 #include "sim/match_setup.h"
 #include "tools/matchrunner/script.h"
 
@@ -212,6 +213,13 @@ void Game::PaceFrame() {
   if (cap <= 0) return;
   const auto start = pacer_.StartAt(cap, FramePacer::Clock::now());
   std::this_thread::sleep_until(start);
+}
+
+std::string Game::MatchSummary() const {
+  char line[96];
+  std::snprintf(line, sizeof line, "\n%ld frames, %.1f s of match time, seed %u\n", framesRun_,
+                matchClock_->frameTime(), seed_);
+  return ScoreboardText(*state_) + line + StateHashLine(*state_);
 }
 
 bool Game::InvariantsHold() const {

@@ -267,6 +267,8 @@ int GameServices::RunMatch(HalvexApp&) {
   const int result = game_->RunMatch();
   if (result != 0) flags_.runFailed = 1;
   if (commandLine_.timedemo) std::printf("%s\n", game_->TimedemoReport().c_str());
+  // A run nobody watches ends with what a replay or a second run can be compared by.
+  if (commandLine_.headless) std::printf("%s\n", game_->MatchSummary().c_str());
   std::fflush(stdout);
   return result;
 }

@@ -70,6 +70,22 @@ TEST_F(HalvexE2E, HeadlessRunEndsCleanlyAndStoresNothing) {
       << "a run that skips the launcher must not store settings";
 }
 
+TEST_F(HalvexE2E, HeadlessRunsEndWithASummaryWhoseHashFollowsTheSeedAndTheChecksHold) {
+  auto hashOf = [&](int seed) {
+    ProcessRun run = Halvex("--headless --frames 200 --fixed-step 16 --bots 8 --check --seed " +
+                            std::to_string(seed) + " " + Common());
+    EXPECT_EQ(run.code, 0) << run.output;
+    EXPECT_NE(run.output.find("200 frames, 3.2 s of match time, seed " + std::to_string(seed)),
+              std::string::npos) << run.output;
+    const auto at = run.output.find("state hash ");
+    return at == std::string::npos ? std::string() : run.output.substr(at + 11, 16);
+  };
+  const std::string first = hashOf(5);
+  ASSERT_EQ(first.size(), 16u);
+  EXPECT_EQ(hashOf(5), first) << "the same seed and step play the same match";
+  EXPECT_NE(hashOf(6), first);
+}
+
 TEST_F(HalvexE2E, AreasAreFoundThroughARelativeContentFolder) {
   const fs::path relative = fs::relative(content_, fs::current_path());
   ProcessRun run = Halvex("--headless --frames 3 --area \"proving grounds\" --config-dir " +

@@ -17,6 +17,7 @@
 #include "world/tiles/tiles.h"
 #include "sim/headless.h"
 #include "sim/invariants.h"
+#include "sim/match_summary.h"
 #include "sim/match_setup.h"
 #include "tools/matchrunner/script.h"
 #include "world/collision/collision.h"
@@ -226,25 +227,12 @@ bool LoadContent(const Options& o, AreaOptions* area, PickupLists* pickups, Mess
 void PrintSummary(const HeadlessMatch& match, const Options& o, std::uint64_t skipped) {
   const MatchState& s = match.State();
   const CountingEvents& e = const_cast<HeadlessMatch&>(match).Events();
-  std::vector<int> order(s.combatantCount);
-  for (int i = 0; i < s.combatantCount; ++i) order[i] = i;
-  std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
-    return s.combatants[a].frags > s.combatants[b].frags;
-  });
-  std::printf("%-20s %6s %6s %7s\n", "Name", "Score", "Power", "Shots");
-  std::printf("%-20s %6d %6d %7d\n", s.settings.playerName.c_str(), s.player.frags, s.player.power,
-              s.player.shotsFired);
+  std::fputs(ScoreboardText(s).c_str(), stdout);
   long long botShots = 0;
-  for (int i : order) {
-    const Combatant& c = s.combatants[i];
-    std::printf("%-20s %6d %6d %7d\n", c.name.data(), c.frags, c.power, c.shotsFired);
-  }
   for (int i = 0; i < s.combatantCount; ++i) botShots += s.combatants[i].shotsFired;
-  double travelled = 0;
   std::printf("\nsimulated %.1f s in %llu frames (%llu long steps absorbed), seed %u\n",
               match.MatchSeconds(), static_cast<unsigned long long>(match.SimulatedFrames()),
               static_cast<unsigned long long>(skipped), o.seed);
-  (void)travelled;
   std::printf("frags %d, deaths %d, bot shots %lld, player shots %d\n",
               s.player.frags + [&] {
                 int f = 0;
@@ -263,7 +251,7 @@ void PrintSummary(const HeadlessMatch& match, const Options& o, std::uint64_t sk
     std::printf("last lines:\n");
     for (const std::string& line : e.recentLines) std::printf("  %s\n", line.c_str());
   }
-  std::printf("state hash %016llx\n", static_cast<unsigned long long>(HashMatchState(s)));
+  std::printf("%s\n", StateHashLine(s).c_str());
 }
 
 int Run(const Options& o) {
