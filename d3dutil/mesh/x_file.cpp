@@ -299,13 +299,14 @@ bool ReadableXFile(std::string_view bytes, std::string* error) {
 
 bool LoadMeshFromX(const std::string& hostPath, XFileMesh& out, std::string* error) {
   out = XFileMesh{};
-  std::ifstream in(hostPath, std::ios::binary);
+  std::ifstream in(hostPath, std::ios::binary | std::ios::ate);
   if (!in) return Fail(error, "the file cannot be opened");
-  std::string bytes;
-  bytes.resize(kMaxModelFileBytes + 1);
-  in.read(bytes.data(), std::streamsize(bytes.size()));
-  bytes.resize(size_t(in.gcount()));
-  if (bytes.size() > kMaxModelFileBytes) return Fail(error, "the file is larger than 16 MiB");
+  const std::streamoff size = in.tellg();
+  if (size < 0) return Fail(error, "the file cannot be read");
+  if (uint64_t(size) > kMaxModelFileBytes) return Fail(error, "the file is larger than 16 MiB");
+  std::string bytes(size_t(size), '\0');
+  in.seekg(0);
+  if (!in.read(bytes.data(), size)) return Fail(error, "the file cannot be read");
   return LoadMeshFromXMemory(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), out,
                              error);
 }
