@@ -45,7 +45,11 @@ Game::Game(Settings& settings, ShellFlags& flags, GameAudio& audio, RunOptions o
       options_(std::move(options)),
       state_(std::make_unique<MatchState>()),
       mouseShaping_(settings.comfort.mouseSensitivity, settings.comfort.invertMouse) {
-  if (options_.SteppedMs() > 0.0) clock_ = &steppedClock_;
+  if (options_.SteppedMs() > 0.0 || options_.demo) clock_ = &steppedClock_;
+  if (!options_.recordPath.empty()) {
+    latchedClock_ = LatchedClock(*clock_);
+    clock_ = &latchedClock_;
+  }
   timer_ = std::make_unique<FrameTimer>(*clock_);
   matchClock_ = std::make_unique<MatchClock>(*clock_);
   seed_ = options_.seed ? *options_.seed : static_cast<std::uint32_t>(systemClock_.NowMs());
@@ -108,7 +112,10 @@ void Game::ApplyQueuedLines() {
     std::lock_guard lock(linesMutex_);
     lines.swap(queuedLines_);
   }
+  // A replay's lines are the recorded ones; anything typed meanwhile is not part of it.
+  if (const DemoFrame* f = ReplayFrame()) lines = f->lines;
   for (auto& [typed, text] : lines) {
+    if (recording()) demoWriter_->Line(typed, text);
     const std::string shown = typed ? FormatChatLine(*state_, text) : text;
     PushLine(state_->messages, shown, *this);
     Trace("message %s", shown.c_str());

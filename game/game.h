@@ -18,6 +18,7 @@
 #include "audio/game_audio.h"
 #include "device/device_setup.h"
 #include "game/game_content.h"
+#include "game/demo.h"
 #include "game/frame_pacer.h"
 #include "game/game_port.h"
 #include "game/run_options.h"
@@ -67,6 +68,7 @@ class Game final : public GamePort, public device::DeviceSlots, private MatchEve
   // The match: returns 0 on Escape, on exitRequested or when the run's
   // limits are reached; kInvariantBroken when --check found a fault.
   static constexpr int kInvariantBroken = 3;
+  static constexpr int kReplayDiffers = 4;
   int RunMatch() override;
   void RunClosingScreen() override;
 
@@ -129,6 +131,14 @@ class Game final : public GamePort, public device::DeviceSlots, private MatchEve
   void TakeScreenshot();
   bool TimeStep(double steppedMs, double& carryMs);
   void PaceFrame();  // waits for the next frame of a capped run
+  // Demos: the recording opened at match set-up, a replay's time step, and
+  // the end of either (the end line written, or the replay's hash checked).
+  bool recording() const { return demoWriter_ != nullptr; }
+  const DemoFrame* ReplayFrame() const;
+  void BeginDemo();
+  bool ReplayStep();
+  int EndDemo(int result);
+  int PlayMatch();
   bool InvariantsHold() const;  // prints the first broken one
   void Sleep(int ms) const;
 
@@ -154,6 +164,7 @@ class Game final : public GamePort, public device::DeviceSlots, private MatchEve
   GameRandom random_;
   SystemClock systemClock_;
   ManualClock steppedClock_{1000};
+  LatchedClock latchedClock_{systemClock_};  // a recording's clock: one value a time step
   MillisecondClock* clock_ = &systemClock_;
   std::unique_ptr<FrameTimer> timer_;
   std::unique_ptr<MatchClock> matchClock_;
@@ -197,6 +208,10 @@ class Game final : public GamePort, public device::DeviceSlots, private MatchEve
   int screenshotsTaken_ = 0;
   long framesRun_ = 0;
   std::uint32_t seed_ = 0;  // the match's random seed, given or taken from the clock
+  std::unique_ptr<DemoWriter> demoWriter_;
+  bool chatEntrySeen_ = true;  // this frame's answer from the chat entry, for the demo
+  bool focusSeen_ = false;     // and whether the window had lost the focus
+  bool replayBroken_ = false;
   TimedemoStats timedemo_;
 };
 

@@ -7,6 +7,7 @@
 #include "content/data_files.h"
 #include "game/game.h"
 #include "game/run_report.h"
+#include "launcher/settings_store.h"
 #include "screens/intro/intro.h"
 #include "sim/invariants.h"
 #include "sim/match_summary.h"
@@ -71,6 +72,7 @@ HRESULT Game::StartMatch() {
     audio_.StopAllSound();
     return S_OK;
   }
+  BeginDemo();
   const MessageTables tables = ReadMessageTables("system\\messages.txt");
   SetupMatch(*state_, settings_, content_.area, content_.pickups, tables, random_,
              static_cast<std::uint32_t>(clock_->NowMs()));
@@ -119,11 +121,14 @@ void Game::ApplyShellRequests() {
   MatchFlags& f = state_->flags;
   // The window thread ends chat entry (a line sent or dropped); the match
   // follows here, the only place that writes the match's chat flags.
-  if (f.chatOpen && links.chatEntryOpen && !links.chatEntryOpen()) {
+  const DemoFrame* replay = ReplayFrame();
+  chatEntrySeen_ = replay ? replay->chatEntryOpen : !links.chatEntryOpen || links.chatEntryOpen();
+  if (f.chatOpen && !chatEntrySeen_) {
     CloseChat(*state_);
     keyLatch_.Arm();
   }
-  if (flags_.focusPaused) {
+  focusSeen_ = replay ? replay->focusLost : flags_.focusPaused != 0;
+  if (focusSeen_) {
     PauseForFocus(*state_);
   } else {
     ResumeFromFocus(*state_);
@@ -190,6 +195,7 @@ void Game::WaitWhileInactive() {
 bool Game::TimeStep(double steppedMs, double& carryMs) {
   for (;;) {
     if (flags_.exitRequested) return false;
+    if (options_.demo) return ReplayStep();
     if (!flags_.gameRunning) {
       WaitWhileInactive();
       continue;
@@ -203,8 +209,85 @@ bool Game::TimeStep(double steppedMs, double& carryMs) {
       steppedClock_.Advance(whole);
     }
     PaceFrame();
+    // A recording keeps the clock at each step: one reading serves the whole frame.
+    if (recording() && !latchedClock_.Latch()) continue;
     if (matchClock_->Step()) return true;
+    if (recording()) demoWriter_->Absorbed(clock_->NowMs());
   }
+}
+
+const DemoFrame* Game::ReplayFrame() const {
+  if (!options_.demo || framesRun_ < 0) return nullptr;
+  const auto index = static_cast<std::size_t>(framesRun_);
+  return index < options_.demo->frames.size() ? &options_.demo->frames[index] : nullptr;
+}
+
+bool Game::ReplayStep() {
+  const DemoFrame* frame = ReplayFrame();
+  if (!frame) return false;  // the recording is over
+  for (std::uint64_t ms : frame->absorbed) {
+    steppedClock_.Set(ms);
+    matchClock_->Step();
+  }
+  steppedClock_.Set(frame->clockMs);
+  PaceFrame();
+  if (matchClock_->Step()) return true;
+  std::fprintf(stderr, "halvex: the demo does not fit this game: frame %ld's time step was not taken\n",
+               framesRun_ + 1);
+  replayBroken_ = true;
+  return false;
+}
+
+void Game::BeginDemo() {
+  if (options_.demo) {
+    random_.Seed(options_.demo->header.randomState);
+    steppedClock_.Set(options_.demo->header.startMs);
+    return;
+  }
+  if (options_.recordPath.empty()) return;
+  latchedClock_.Latch();
+  DemoHeader h;
+  h.seed = seed_;
+  h.randomState = random_.State();
+  h.startMs = clock_->NowMs();
+  h.playerName = settings_.playerName;
+  h.areaName = settings_.areaName;
+  h.bots = settings_.botCount;
+  h.difficulty = settings_.difficultyIndex;
+  h.blood = settings_.bloodAmount;
+  for (std::size_t i = 0; i < h.advanced.size(); ++i) h.advanced[i] = AdvancedValue(settings_, static_cast<int>(i));
+  auto writer = std::make_unique<DemoWriter>();
+  std::string error;
+  if (!writer->Open(options_.recordPath, h, &error)) {
+    std::fprintf(stderr, "halvex: demo %s %s; the match is not recorded\n", options_.recordPath.c_str(), error.c_str());
+    return;
+  }
+  demoWriter_ = std::move(writer);
+}
+
+int Game::EndDemo(int result) {
+  const std::uint64_t hash = HashMatchState(*state_);
+  if (demoWriter_) {
+    if (!demoWriter_->Close(framesRun_, hash)) {
+      std::fprintf(stderr, "halvex: demo %s could not be written whole\n", options_.recordPath.c_str());
+    }
+    demoWriter_.reset();
+  }
+  if (!options_.demo || result != 0 || flags_.exitRequested) return result;
+  const Demo& demo = *options_.demo;
+  if (replayBroken_) return kReplayDiffers;
+  if (!demo.ended) {
+    std::printf("replay: %ld frames played; the recording has no end line to compare with\n", framesRun_);
+    return 0;
+  }
+  if (framesRun_ != static_cast<long>(demo.frames.size())) return result;  // ended early by a limit
+  if (hash == demo.endHash) {
+    std::printf("replay: the state hash matches the recording\n");
+    return 0;
+  }
+  std::printf("replay: the state hash %016llx differs from the recording's %016llx\n",
+              static_cast<unsigned long long>(hash), static_cast<unsigned long long>(demo.endHash));
+  return kReplayDiffers;
 }
 
 void Game::PaceFrame() {
@@ -230,7 +313,9 @@ bool Game::InvariantsHold() const {
   return false;
 }
 
-int Game::RunMatch() {
+int Game::RunMatch() { return EndDemo(PlayMatch()); }
+
+int Game::PlayMatch() {
   std::unique_ptr<InputScript> script;
   if (!options_.scriptText.empty()) {
     script = std::make_unique<InputScript>();
@@ -251,11 +336,17 @@ int Game::RunMatch() {
   RunReport report(options_.reportSeconds);
   while (TimeStep(steppedMs, carryMs)) {
     ApplyQueuedLines();
-    input_ = ReadInput(script.get());
+    const DemoFrame* replay = ReplayFrame();
+    input_ = replay ? InputSnapshot{} : ReadInput(script.get());
     ApplyShellRequests();
     ApplyNetwork();
-    if (state_->flags.chatOpen) input_.keys.fill(0);  // the keyboard belongs to the chat line
-    keyLatch_.Apply(input_, keyboardRead_);
+    if (replay) {
+      input_ = replay->input;  // as the frame saw it, chat and latched keys applied
+    } else {
+      if (state_->flags.chatOpen) input_.keys.fill(0);  // the keyboard belongs to the chat line
+      keyLatch_.Apply(input_, keyboardRead_);
+    }
+    if (recording()) demoWriter_->Frame(clock_->NowMs(), input_, focusSeen_, chatEntrySeen_);
     FrameContext ctx(random_, *this, content_.world, *timer_);
     ctx.frameDelta = matchClock_->frameDelta();
     ctx.timeScale = matchClock_->timeScale();
@@ -287,6 +378,11 @@ int Game::RunMatch() {
       Trace("match ended by its limit");
       return 0;
     }
+  }
+  if (options_.demo && !replayBroken_ && !flags_.exitRequested) {
+    endedByLimit_ = true;  // the recording is over: as a run's limit, no closing screen
+    Trace("match ended with its recording");
+    return 0;
   }
   Trace("match ended by an exit request");
   return 0;

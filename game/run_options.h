@@ -4,11 +4,14 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace halvex::game {
+
+struct Demo;
 
 struct RunOptions {
   std::optional<long> frames;
@@ -31,6 +34,8 @@ struct RunOptions {
   // Keep the recording device's call log (tests read it); the game's own
   // headless runs switch it off so that memory stays flat over long matches.
   bool recordDrawCalls = true;
+  std::string recordPath;             // --record: write the match to this demo file
+  std::shared_ptr<const Demo> demo;   // --play: the recording to replay
 
   // The frame time of a run that does not follow the clock: --fixed-step,
   // or 25 ms for a timedemo without one. 0: follow the clock.

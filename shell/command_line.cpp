@@ -49,6 +49,8 @@ const char* CommandLineHelp() {
          "  --fixed-step MS       simulate every frame with this frame time\n"
          "  --max-fps N           draw at most N frames a second\n"
          "  --script FILE         scripted key and mouse input by frame number\n"
+         "  --record FILE         write the match to a demo file (seed, settings, input)\n"
+         "  --play FILE           replay a demo file and check it ends as recorded\n"
          "  --shots N,N,...       take a screenshot at these frames\n"
          "  --headless            no window, no sound device\n"
          "  --timedemo            play the scripted run as fast as possible, print frame times\n"
@@ -126,7 +128,7 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args
       cl.width = static_cast<int>(w);
       cl.height = static_cast<int>(h);
     } else if (a == "--area" || a == "--name" || a == "--config-dir" || a == "--content" ||
-               a == "--script") {
+               a == "--script" || a == "--record" || a == "--play") {
       auto v = value();
       if (!v) return std::nullopt;
       if (v->empty()) return bad(*v);
@@ -135,6 +137,8 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args
       if (a == "--config-dir") cl.configDir = *v;
       if (a == "--content") cl.contentDir = *v;
       if (a == "--script") cl.script = *v;
+      if (a == "--record") cl.record = *v;
+      if (a == "--play") cl.play = *v;
     } else if (a == "--seed") {
       auto v = value();
       if (!v) return std::nullopt;
@@ -205,6 +209,14 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args
   }
   if ((cl.hostSession ? 1 : 0) + (cl.joinAddress ? 1 : 0) + (cl.wizard ? 1 : 0) > 1) {
     error = "--multiplayer, --host and --join exclude each other";
+    return std::nullopt;
+  }
+  if ((cl.record || cl.play) && cl.multiplayer()) {
+    error = "demos are of single-player matches: --record and --play exclude a multiplayer game";
+    return std::nullopt;
+  }
+  if (cl.record && cl.play) {
+    error = "--record and --play exclude each other";
     return std::nullopt;
   }
   return cl;

@@ -26,6 +26,8 @@ struct CommandLine {
   std::optional<double> fixedStepMs;
   std::optional<int> maxFps;
   std::optional<std::string> script;
+  std::optional<std::string> record;  // write the match to this demo file
+  std::optional<std::string> play;    // replay this demo file
   std::vector<long> shots;
   // Multiplayer without the connect wizard: host a session of this name, or
   // join the game at ADDRESS[:PORT]; either starts a multiplayer match.
@@ -44,7 +46,7 @@ struct CommandLine {
 
   // Nobody is there to answer: boxes take their defaults, the intro moves on.
   bool nonInteractive() const {
-    return frames || seconds || script || timedemo || headless;
+    return frames || seconds || script || timedemo || headless || play;
   }
 };
 

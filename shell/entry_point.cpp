@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "content/data_files.h"
+#include "game/demo.h"
 #include "launcher/launcher_window.h"
 #include "launcher/settings_store.h"
 #include "platform/input/sdl_feed.h"
@@ -177,6 +178,27 @@ bool ApplyOverrides(const CommandLine& cl, const std::vector<std::string>& areas
   return true;
 }
 
+// A replay plays with the settings it was recorded with, whatever is stored.
+bool ApplyDemoSettings(const game::DemoHeader& h, const std::vector<std::string>& areas,
+                       Settings& settings, std::string& error) {
+  int found = -1;
+  for (std::size_t i = 0; i < areas.size(); ++i) {
+    if (strcasecmp(areas[i].c_str(), h.areaName.c_str()) == 0) found = static_cast<int>(i);
+  }
+  if (found < 0) {
+    error = "the demo's battle area \"" + h.areaName + "\" is not in system/worlds.txt";
+    return false;
+  }
+  settings.areaIndex = found;
+  settings.playerName = ClampText(h.playerName, kPlayerNameMax);
+  settings.botCount = h.bots;
+  settings.difficultyIndex = h.difficulty;
+  settings.bloodAmount = h.blood;
+  for (std::size_t i = 0; i < h.advanced.size(); ++i) SetAdvancedValue(settings, static_cast<int>(i), h.advanced[i]);
+  DeriveAtStart(settings, areas);
+  return true;
+}
+
 int RunHalvex(const std::vector<std::string>& args, const std::string& executablePath) {
   std::string error;
   auto cl = ParseCommandLine(args, error);
@@ -234,7 +256,8 @@ int RunHalvex(const std::vector<std::string>& args, const std::string& executabl
   } else {
     ReadStoredSettings(settings, registry, areas);
   }
-  if (!ApplyOverrides(*cl, areas, settings, error)) {
+  if (!ApplyOverrides(*cl, areas, settings, error) ||
+      (runOptions.demo && !ApplyDemoSettings(runOptions.demo->header, areas, settings, error))) {
     std::fprintf(stderr, "halvex: %s\n", error.c_str());
     return 2;
   }

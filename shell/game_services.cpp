@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "content/content_messages.h"
+#include "game/demo.h"
 #include "platform/window/message_box.h"
 #include "platform/window/window.h"
 #include "net/wizard/connect_wizard.h"
@@ -49,6 +50,17 @@ bool MakeRunOptions(const CommandLine& cl, game::RunOptions& o, std::string& err
       error = "script " + *cl.script + ": " + why;
       return false;
     }
+  }
+  if (cl.record) o.recordPath = *cl.record;
+  if (cl.play) {
+    std::string why;
+    std::shared_ptr<const game::Demo> demo = game::ReadDemo(*cl.play, &why);
+    if (!demo) {
+      error = "demo " + *cl.play + ": " + why;
+      return false;
+    }
+    o.demo = std::move(demo);
+    o.seed = o.demo->header.seed;
   }
   return true;
 }
@@ -268,7 +280,7 @@ int GameServices::RunMatch(HalvexApp&) {
   if (result != 0) flags_.runFailed = 1;
   if (commandLine_.timedemo) std::printf("%s\n", game_->TimedemoReport().c_str());
   // A run nobody watches ends with what a replay or a second run can be compared by.
-  if (commandLine_.headless) std::printf("%s\n", game_->MatchSummary().c_str());
+  if (commandLine_.headless || commandLine_.play) std::printf("%s\n", game_->MatchSummary().c_str());
   std::fflush(stdout);
   return result;
 }

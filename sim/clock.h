@@ -30,6 +30,28 @@ class ManualClock final : public MillisecondClock {
   std::uint64_t now_;
 };
 
+// A clock read once per time step: between Latch() calls every reader sees
+// the same value, so a demo can keep the one value a frame ran at. Until the
+// first Latch() it passes its source through.
+class LatchedClock final : public MillisecondClock {
+ public:
+  explicit LatchedClock(MillisecondClock& source) : source_(&source) {}
+  std::uint64_t NowMs() override { return latched_ ? now_ : source_->NowMs(); }
+  // Takes the source's time; false when it has not moved since the last.
+  bool Latch() {
+    const std::uint64_t now = source_->NowMs();
+    const bool moved = !latched_ || now != now_;
+    now_ = now;
+    latched_ = true;
+    return moved;
+  }
+
+ private:
+  MillisecondClock* source_;
+  bool latched_ = false;
+  std::uint64_t now_ = 0;
+};
+
 // The application timer, driven by a command number; seconds as floats.
 class FrameTimer {
  public:

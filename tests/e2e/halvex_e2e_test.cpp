@@ -86,6 +86,42 @@ TEST_F(HalvexE2E, HeadlessRunsEndWithASummaryWhoseHashFollowsTheSeedAndTheChecks
   EXPECT_NE(hashOf(6), first);
 }
 
+TEST_F(HalvexE2E, ARecordedMatchReplaysToTheSameStateAndATamperedOneIsCaught) {
+  fs::create_directories(config_);
+  const fs::path script = config_ / "play.txt";
+  // Into the fight, walk, turn, fire, jump and say something: every kind of input a demo keeps.
+  std::ofstream(script) << "20 down F12\n25 up F12\n40 down W\n60 mouse 300 -40\n90 button 0 1\n"
+                           "150 down SPACE\n160 up SPACE\n200 button 0 0\n220 say good game\n250 up W\n";
+  for (int seed : {3, 17, 29}) {
+    const fs::path demo = config_ / ("match" + std::to_string(seed) + ".dem");
+    ProcessRun recorded = Halvex("--headless --bots 32 --fixed-step 16 --frames 400 --seed " +
+                                 std::to_string(seed) + " --script " + script.string() +
+                                 " --record " + demo.string() + " " + Common());
+    ASSERT_EQ(recorded.code, 0) << recorded.output;
+    const auto at = recorded.output.find("state hash ");
+    ASSERT_NE(at, std::string::npos) << recorded.output;
+    const std::string hash = recorded.output.substr(at, 27);
+    // The replay takes nothing from the command line or the stored settings but the demo.
+    ProcessRun replay = Halvex("--headless --bots 2 --play " + demo.string() + " " + Common());
+    EXPECT_EQ(replay.code, 0) << replay.output;
+    EXPECT_NE(replay.output.find("replay: the state hash matches the recording"), std::string::npos) << replay.output;
+    EXPECT_NE(replay.output.find(hash), std::string::npos) << replay.output;
+  }
+  // Nine mouse counts at frame 238 play a different match.
+  std::ifstream in(config_ / "match3.dem");
+  std::string text((std::istreambuf_iterator<char>(in)), {});
+  const auto frame = text.find("\nf 4808 0 0 0 ");
+  ASSERT_NE(frame, std::string::npos);
+  text.replace(frame, 14, "\nf 4808 9 0 0 ");
+  std::ofstream(config_ / "tampered.dem") << text;
+  ProcessRun tampered = Halvex("--headless --play " + (config_ / "tampered.dem").string() + " " + Common());
+  EXPECT_EQ(tampered.code, 3) << tampered.output;
+  EXPECT_NE(tampered.output.find("differs from the recording's"), std::string::npos) << tampered.output;
+  ProcessRun broken = Halvex("--headless --play " + script.string() + " " + Common());
+  EXPECT_EQ(broken.code, 2);
+  EXPECT_NE(broken.output.find("line 1: not a halvex demo"), std::string::npos) << broken.output;
+}
+
 TEST_F(HalvexE2E, AreasAreFoundThroughARelativeContentFolder) {
   const fs::path relative = fs::relative(content_, fs::current_path());
   ProcessRun run = Halvex("--headless --frames 3 --area \"proving grounds\" --config-dir " +
