@@ -178,6 +178,19 @@ bool ApplyOverrides(const CommandLine& cl, const std::vector<std::string>& areas
   return true;
 }
 
+// A timedemo given nothing to play (no demo, script, match settings or
+// limits) plays the pack's recorded match, the same for everyone.
+bool PlayPackTimedemo(CommandLine& cl, const std::string& content, game::RunOptions& options,
+                      std::string& error) {
+  if (!cl.timedemo || cl.play || cl.script || cl.bots || cl.seed || cl.area || cl.difficulty ||
+      cl.frames || cl.seconds || cl.fixedStepMs)
+    return true;
+  const std::string demo = content + "/demos/timedemo.dem";
+  if (!std::filesystem::exists(demo)) return true;
+  cl.play = demo;
+  return MakeRunOptions(cl, options, error);
+}
+
 // A replay plays with the settings it was recorded with, whatever is stored.
 bool ApplyDemoSettings(const game::DemoHeader& h, const std::vector<std::string>& areas,
                        Settings& settings, std::string& error) {
@@ -228,6 +241,10 @@ int RunHalvex(const std::vector<std::string>& args, const std::string& executabl
     return 1;
   }
   paths::SetContentDirectory(content);
+  if (!PlayPackTimedemo(*cl, content, runOptions, error)) {
+    std::fprintf(stderr, "halvex: %s\n", error.c_str());
+    return 2;
+  }
 
   platform::Registry registry(cl->configDir ? platform::Registry::FileIn(*cl->configDir)
                                             : platform::Registry::DefaultFile());
