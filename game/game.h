@@ -35,6 +35,7 @@
 #include "sim/clock.h"
 #include "sim/frame.h"
 #include "sim/match_state.h"
+#include "sim/key_bindings.h"
 #include "sim/mouse_shaping.h"
 #include "sim/random.h"
 
@@ -185,6 +186,7 @@ class Game final : public GamePort, public device::DeviceSlots, private MatchEve
   bool inactive_ = false;                    // waiting while the window has no focus
   KeyLatch keyLatch_;          // keys held when chat closed act only once let go
   MouseShaping mouseShaping_;  // the player's sensitivity and invert
+  std::string keyboardHelp_;   // the F1 page's keys when the player moved any
   bool keyboardRead_ = true;   // this frame's keys came from the keyboard (scripts count as read)
 
   struct NetInboxEntry {

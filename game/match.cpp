@@ -92,6 +92,7 @@ InputSnapshot Game::ReadInput(InputScript* script) {
     std::vector<std::string> said;
     InputSnapshot in = script->Next(static_cast<std::uint64_t>(framesRun_), &said);
     for (const std::string& line : said) QueueChatLine(line);
+    ApplyKeyBindings(settings_.comfort.keys, in);
     mouseShaping_.Apply(in);
     return in;
   }
@@ -113,6 +114,7 @@ InputSnapshot Game::ReadInput(InputScript* script) {
       for (int i = 0; i < 4; ++i) in.buttons[i] = ms.rgbButtons[i];
     }
   }
+  ApplyKeyBindings(settings_.comfort.keys, in);
   mouseShaping_.Apply(in);
   return in;
 }

@@ -41,6 +41,10 @@ void ReadComfortSettings(const platform::RegistryKey& key, ComfortSettings& c) {
       c.*v.flag = value != 0;
     }
   }
+  for (int i = 0; i < kBindableActionCount; ++i) {
+    const int code = key.QueryInt(kBindableActions[i].registryName, kBindableActions[i].defaultKey);
+    c.keys[i] = BindableKey(code) ? code : kBindableActions[i].defaultKey;
+  }
   c.mouseSensitivity = std::clamp(c.mouseSensitivity, kMouseSensitivityMin, kMouseSensitivityMax);
   // Any cap below the least is read as none: a typo must not leave the game at 2 fps.
   if (c.frameCap < kFrameCapMin) c.frameCap = 0;
@@ -51,6 +55,10 @@ void StoreComfortSettings(platform::RegistryKey& key, const ComfortSettings& c) 
   const ComfortSettings defaults;
   for (const ComfortValue& v : kValues) {
     if (Get(c, v) != Get(defaults, v) || key.QueryString(v.name)) key.SetInt(v.name, Get(c, v));
+  }
+  for (int i = 0; i < kBindableActionCount; ++i) {
+    const char* name = kBindableActions[i].registryName;
+    if (c.keys[i] != defaults.keys[i] || key.QueryString(name)) key.SetInt(name, c.keys[i]);
   }
 }
 

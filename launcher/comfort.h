@@ -6,6 +6,7 @@
 #pragma once
 
 #include "platform/registry/registry.h"
+#include "sim/key_bindings.h"
 
 namespace halvex {
 
@@ -27,6 +28,7 @@ struct ComfortSettings {
   bool correctAspect = false;       // "Correct Aspect": wide screens see wider, never stretched
   bool pngScreenshots = false;      // "PNG Screenshots": pictures as PNG instead of BMP
   bool mirrorScreenshots = false;   // "Mirror Screenshots": a copy in the desktop's Pictures
+  KeyBindings keys = DefaultKeyBindings();  // "Key Forward", ... by scan code
 
   bool operator==(const ComfortSettings&) const = default;
 };

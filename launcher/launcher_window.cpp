@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/input/sdl_feed.h"
+
 #include <imgui.h>
 
 #include <cstdio>
@@ -88,14 +90,15 @@ std::optional<DialogResult> LauncherWindow::Frame() {
     if (!advancedOpen_) return options_.ClickExit();
     // Closing the advanced dialog is returning without saving.
     advancedOpen_ = false;
-    comfortPage_ = false;
+    advancedPage_ = 0;
+    capturingAction_ = -1;
     host_.Resize(layout::kOptionsWidth, layout::kOptionsHeight);
     host_.SetTitle(options_.title());
     host_.BeginFrame();
   }
   const ImVec2 mouse = ImGui::GetIO().MousePos;
   if (ImGui::IsMousePosValid(&mouse)) {
-    if (advancedOpen_ && comfortPage_) {
+    if (advancedOpen_ && advancedPage_ != 0) {
       advanced_.ShowTip(kAdvancedStatusText);  // the page's labels set their tips as they are drawn
     } else if (advancedOpen_) {
       advanced_.MouseMove(static_cast<int>(mouse.x), static_cast<int>(mouse.y));
@@ -436,9 +439,9 @@ void LauncherWindow::DrawComfort() {
   yesNo("raw", 0, 3, c.rawMouse);
   ComfortLabel(advanced_, 0, 4, "Frame Cap :", "Draw at most this many frames a second (0: as many as possible).");
   numberAt(4);
-  if (ImGui::InputInt("##framecap", &c.frameCap, 10, 60)) {
-    c.frameCap = c.frameCap < kFrameCapMin ? 0 : std::min(c.frameCap, kFrameCapMax);
-  }
+  ImGui::InputInt("##framecap", &c.frameCap, 10, 60);
+  // Kept to its range once the player is done typing, not at every digit.
+  if (!ImGui::IsItemActive()) c.frameCap = c.frameCap < kFrameCapMin ? 0 : std::min(c.frameCap, kFrameCapMax);
   ComfortLabel(advanced_, 0, 6, "Background Cap :", "At most 20 frames a second while the window is not in front.");
   yesNo("background", 0, 6, c.backgroundCap);
   ComfortLabel(advanced_, 1, 0, "VSync In Window :", "A windowed game waits for the display before each frame.");
@@ -451,22 +454,64 @@ void LauncherWindow::DrawComfort() {
   yesNo("mirror", 1, 3, c.mirrorScreenshots);
 }
 
+void LauncherWindow::DrawKeys() {
+  GroupBox("Your Keys", ImVec2(8, 14), ImVec2(482, 258));
+  KeyBindings& keys = advanced_.comfort().keys;
+  if (capturingAction_ >= 0) {
+    // The next key pressed is taken, by where it sits on the keyboard.
+    const ImGuiIO& io = ImGui::GetIO();
+    for (int sdl = 0; sdl < IM_ARRAYSIZE(io.KeysDown); ++sdl) {
+      if (!io.KeysDown[sdl] || io.KeysDownDuration[sdl] != 0.0f) continue;
+      const int code = input::DikFromScancode(sdl);
+      if (code == 0x01) {
+        capturingAction_ = -1;  // Escape: keep the key it had
+      } else if (BindableKey(code)) {
+        keys[static_cast<std::size_t>(capturingAction_)] = code;
+        capturingAction_ = -1;
+      }
+      break;
+    }
+  }
+  for (int i = 0; i < kBindableActionCount; ++i) {
+    const int column = i < 6 ? 0 : 1;
+    const int band = i < 6 ? i : i - 6;
+    const std::string label = std::string(kBindableActions[static_cast<std::size_t>(i)].helpName) + " :";
+    ComfortLabel(advanced_, column, band, label.c_str(), "Click, then press the key you want; Escape keeps the old one.");
+    const int y = kAdvancedBandTop + band * kAdvancedBandStep;
+    ImGui::SetCursorPos(ImVec2(static_cast<float>(layout::kAdvancedRadioLeft[column]), static_cast<float>(y - 4)));
+    const std::string shown = capturingAction_ == i ? "press a key" : KeyName(keys[static_cast<std::size_t>(i)]);
+    ImGui::PushID(i);
+    if (ImGui::Button(shown.c_str(), ImVec2(96, 20))) capturingAction_ = i;
+    ImGui::PopID();
+  }
+  ImGui::SetCursorPos(ImVec2(static_cast<float>(kAdvancedRightLabel[0]), static_cast<float>(kAdvancedBandTop + 6 * kAdvancedBandStep)));
+  if (ImGui::Button("Default Keys", ImVec2(120, 20))) {
+    keys = DefaultKeyBindings();
+    capturingAction_ = -1;
+  }
+}
+
 void LauncherWindow::DrawAdvanced() {
   SetWindowToViewport();
   ImGui::Begin("##advanced", nullptr, kDialogFlags);
-  if (comfortPage_) {
+  if (advancedPage_ == 1) {
     DrawComfort();
+  } else if (advancedPage_ == 2) {
+    DrawKeys();
   } else {
     DrawSwitches();
   }
   ImGui::SetCursorPos(ImVec2(static_cast<float>(layout::kAdvancedPageButton[0]), static_cast<float>(layout::kAdvancedButtonTop)));
-  if (ImGui::Button(comfortPage_ ? "<< Switches" : "Comfort >>",
+  static const char* const kNextPage[3] = {"Comfort >>", "Keys >>", "<< Switches"};
+  if (ImGui::Button(kNextPage[advancedPage_],
                     ImVec2(static_cast<float>(layout::kAdvancedPageButton[1]), layout::kButtonHeight))) {
-    comfortPage_ = !comfortPage_;
+    advancedPage_ = (advancedPage_ + 1) % 3;
+    capturingAction_ = -1;
   }
   auto close = [&] {
     advancedOpen_ = false;
-    comfortPage_ = false;
+    advancedPage_ = 0;
+    capturingAction_ = -1;
     host_.Resize(layout::kOptionsWidth, layout::kOptionsHeight);
     host_.SetTitle(options_.title());
   };

@@ -60,7 +60,8 @@ class LauncherWindow {
   void DrawOptions();
   void DrawAdvanced();
   void DrawSwitches();  // the advanced dialog's first page: the 18 switches
-  void DrawComfort();   // and its second
+  void DrawComfort();   // its second
+  void DrawKeys();      // and its third: the keyboard's actions
   void DrawPicture();
   void DrawFilePicker();
   void DrawStatusBar(const std::string& text, int height);
@@ -70,7 +71,8 @@ class LauncherWindow {
   AdvancedDialog& advanced_;
   platform::ImGuiHost& host_;
   bool advancedOpen_ = false;
-  bool comfortPage_ = false;
+  int advancedPage_ = 0;      // 0 the switches, 1 the comforts, 2 the keys
+  int capturingAction_ = -1;  // the action whose key the next press takes
   bool firstFrame_ = true;
   std::optional<DialogResult> result_;
   std::unique_ptr<FilePicker> picker_;

@@ -137,7 +137,8 @@ void DrawCentreMessage(const HudInputs& in, const MatchState& s, int kind) {
       Text(f.messageFont, W / 2 - 70, 30, kWhite, "Mouse Controls:");
       Text(f.messageFont, W / 2 - 50, 50, kWhite, kMouseHelp);
       Text(f.messageFont, W / 2 - 70, 120, kWhite, "Keyboard Controls:");
-      Text(f.messageFont, W / 2 - 50, 140, kWhite, kKeyboardHelp);
+      Text(f.messageFont, W / 2 - 50, 140, kWhite,
+           in.keyboardHelp ? in.keyboardHelp : kKeyboardHelp);
       UseFont(in, f.bannerFont);
       break;
     case 3:

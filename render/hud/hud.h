@@ -61,6 +61,7 @@ struct HudInputs {
   std::uint32_t matchMs = 0;
   std::uint64_t systemMs = 0;
   std::string chatLine;
+  const char* keyboardHelp = nullptr;  // the F1 page's keyboard lines; null: the designed ones
   bool chatTyping = false;
   const char* areaName = "";
   bool f1Held = false, tabHeld = false, shiftHeld = false, backspaceHeld = false;

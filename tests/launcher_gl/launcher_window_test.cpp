@@ -160,6 +160,31 @@ TEST_F(LauncherWindowTest, AdvancedDialogAsksBeforeDebugModeAndSavesAll) {
   EXPECT_FALSE(Stored(kMainKey, "Name")) << "saving the advanced dialog stores only its values";
 }
 
+TEST_F(LauncherWindowTest, ComfortAndKeyPagesStoreOnlyWhatThePlayerChanged) {
+  EXPECT_FALSE(ClickButton(1));
+  auto nextPage = [&] { Click(layout::kAdvancedPageButton[0] + 20, layout::kAdvancedButtonTop + 10); };
+  nextPage();
+  Frames(2);
+  Screenshot("launcher-comfort.png");
+  // Invert Mouse is the third row of the left column: click its Yes.
+  Click(layout::kAdvancedRadioLeft[0] + 6, kAdvancedBandTop + 2 * kAdvancedBandStep + 4);
+  nextPage();
+  // Move Forward, the first key: click its button, then press the Up arrow.
+  Click(layout::kAdvancedRadioLeft[0] + 30, kAdvancedBandTop + 6);
+  host_.InjectKey(SDLK_UP, true);
+  Frames(2);
+  host_.InjectKey(SDLK_UP, false);
+  Frames(2);
+  Screenshot("launcher-keys.png");
+  Click(layout::kAdvancedButtonLeft[0] + 40, layout::kAdvancedButtonTop + 10);
+  EXPECT_FALSE(window_->advancedOpen());
+  EXPECT_TRUE(settings_.comfort.invertMouse);
+  EXPECT_EQ(Stored(kComfortKey, "Invert Mouse"), "1");
+  EXPECT_EQ(Stored(kComfortKey, "Key Forward"), "200") << "the Up arrow's scan code";
+  EXPECT_FALSE(Stored(kComfortKey, "Mouse Sensitivity")) << "untouched values stay out of the file";
+  EXPECT_FALSE(Stored(kComfortKey, "Key Backward"));
+}
+
 TEST_F(LauncherWindowTest, OwnFilePickerWhenTheDesktopHasNone) {
   namespace fs = std::filesystem;
   fs::path music = file_.parent_path() / "music";

@@ -1,3 +1,4 @@
+#include "sim/key_bindings.h"
 #include "sim/mouse_shaping.h"
 #include "sim/player.h"
 #include "sim/roster.h"
@@ -103,6 +104,42 @@ TEST_F(PlayerMove, SensitivityScalesTheTurnWithoutLosingSlowMotionAndInvertFlips
   fastInverted.Apply(back);
   MouseLook(view(), back);
   EXPECT_NEAR(view().pitch, pitch0 + 50 * kMouseStep, 1e-5f);
+}
+
+TEST(KeyBindings, DefaultsChangeNothingAndAMovedKeyTakesItsActionAlone) {
+  InputSnapshot held;
+  for (int k : {0x11, 0x1E, 0x39, 0x02, 0x0F, 0xC8, 0x3C}) held.Press(k);
+  InputSnapshot same = held;
+  ApplyKeyBindings(DefaultKeyBindings(), same);
+  EXPECT_EQ(same.keys, held.keys);
+
+  // Forward on Up, Reload on W's key: W now reloads and Up walks; Up itself
+  // is no longer seen, F2 keeps its own command.
+  KeyBindings keys = DefaultKeyBindings();
+  keys[0] = 0xC8;
+  keys[4] = 0x11;
+  InputSnapshot w;
+  w.Press(0x11);
+  w.Press(0x3C);
+  ApplyKeyBindings(keys, w);
+  EXPECT_FALSE(w.KeyDown(scancode::kW));
+  EXPECT_TRUE(w.KeyDown(scancode::kSpace));
+  EXPECT_TRUE(w.KeyDown(scancode::kF2));
+  InputSnapshot up;
+  up.Press(0xC8);
+  ApplyKeyBindings(keys, up);
+  EXPECT_TRUE(up.KeyDown(scancode::kW));
+  EXPECT_FALSE(up.KeyDown(0xC8));
+  EXPECT_FALSE(up.KeyDown(scancode::kSpace));
+
+  EXPECT_FALSE(BindableKey(0x01));
+  EXPECT_FALSE(BindableKey(0x57)) << "F11 keeps the screenshot";
+  EXPECT_EQ(KeyboardHelpText(DefaultKeyBindings()),
+            "W - Move Forward\nS - Move Backward\nA - Strafe Left\nD - Strafe Right\nSpace - Reload\n"
+            "Enter - Chat System\nLeft Shift - Show Chat\nTab - Score/Stats\nF1 - This Help\n"
+            "F2 - Toggle Framerate\nF9 - Fixed Camera\nF10 - Toggle Realism\nF11 - Capture Screenshot\n"
+            "F12 - Toggle Spectator");
+  EXPECT_EQ(KeyboardHelpText(keys).substr(0, 17), "Up - Move Forward");
 }
 
 TEST_F(PlayerMove, JumpNeedsLandingWithoutFlight) {

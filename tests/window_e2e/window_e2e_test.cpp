@@ -185,6 +185,35 @@ TEST_F(WindowE2E, ChatOpensTakesALineClosesAndThePlayerMovesAgain) {
   ExpectCleanExit(60000);
 }
 
+TEST_F(WindowE2E, AReboundKeyMovesThePlayerAndTheOldOneNoLonger) {
+  // Forward on the Up arrow, stored as the launcher stores it.
+  fs::create_directories(work_ / "cfg" / "varnholt");
+  std::ofstream(work_ / "cfg" / "varnholt" / "halvex.conf")
+      << "[Software\\\\Varnholt\\\\Halvex\\\\Comfort]\nKey Forward=200\n";
+  StartGame();
+  const std::size_t at = PressKeyCommand("F12", " spectator 0 ", EnterTheMatch());
+  float moved = 0.0f;
+  auto walk = [&](const char* key) {
+    ASSERT_TRUE(game_.WaitForLine(" pos ", kStepMs, game_.Output().size()));
+    const std::size_t from = game_.Output().size();
+    const auto before = LastPosition(0);
+    x_.Key(key, true);
+    std::this_thread::sleep_for(2s);
+    x_.Key(key, false);
+    ASSERT_TRUE(game_.WaitForLine(" pos ", kStepMs, game_.Output().size()));
+    const auto after = LastPosition(from);
+    ASSERT_TRUE(before && after);
+    moved = std::hypot(after->x - before->x, after->z - before->z);
+  };
+  walk("w");
+  EXPECT_LT(moved, 0.5f) << "W no longer moves forward";
+  walk("Up");
+  EXPECT_GT(moved, 5.0f) << "the Up arrow does";
+  HoldUntil("Escape", "trace: match ended by escape", at, kStepMs);
+  LeaveTheClosingScreen();
+  ExpectCleanExit(60000);
+}
+
 TEST_F(WindowE2E, EscapeInChatDropsTheLineAndTheMatchGoesOn) {
   StartGame();
   std::size_t at = OpenChat(EnterTheMatch());
