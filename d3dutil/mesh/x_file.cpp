@@ -254,12 +254,55 @@ bool CountsFit(std::string_view text, std::string* why) {
       return false;
     }
     if (tokens[i] == "}") --depth;
+    if (tokens[i] == "template") {
+      // The importer reads a template's body as words up to its first '}'.
+      while (i < tokens.size() && tokens[i] != "{") ++i;
+      while (i < tokens.size() && tokens[i] != "}") ++i;
+      continue;
+    }
     const std::string_view name = tokens[i];
-    if (name != "Mesh" && name != "MeshNormals" && name != "SkinWeights") continue;
+    if (name != "Mesh" && name != "MeshNormals" && name != "SkinWeights" &&
+        name != "MeshMaterialList") {
+      continue;
+    }
     // "Name [object name] {"
     size_t open = i + 1;
     if (open < tokens.size() && tokens[open] != "{") ++open;
     if (open >= tokens.size() || tokens[open] != "{") continue;
+    if (name == "MeshMaterialList") {
+      // Faces name materials by number; the importer takes the first from
+      // the list without looking whether it holds any.
+      size_t at = value(value(open + 1) + 1);  // past the material count, at the index count
+      for (uint32_t n = at < tokens.size() ? ImporterInt(tokens[at]) : 0; n > 0 && at < tokens.size(); --n) {
+        at = value(at + 1);
+      }
+      // What follows as the importer reads it: materials, references
+      // ("{ name }"), ';', and other objects it skips up to their block's end.
+      bool listed = false;
+      for (size_t t = at + 1; t < tokens.size() && tokens[t] != "}";) {
+        if (tokens[t] == "{" || tokens[t] == "Material") {
+          listed = true;
+          break;
+        }
+        if (tokens[t] == ";") {
+          ++t;
+          continue;
+        }
+        while (t < tokens.size() && tokens[t] != "{") ++t;
+        for (int level = 0; t < tokens.size(); ++t) {
+          if (tokens[t] == "{") ++level;
+          if (tokens[t] == "}" && --level == 0) {
+            ++t;
+            break;
+          }
+        }
+      }
+      if (!listed) {
+        *why = "a material list that lists no material";
+        return false;
+      }
+      continue;
+    }
     if (name == "SkinWeights") {
       // A quoted frame name and ';' come first, read by characters.
       const size_t from = size_t(tokens[open].data() - text.data()) + 1;
@@ -273,13 +316,33 @@ bool CountsFit(std::string_view text, std::string* why) {
     }
     const size_t count = value(open + 1);
     if (!countAt(count, name == "Mesh" ? "vertex" : "normal")) return false;
-    if (name == "Mesh" && count < tokens.size()) {
-      // three numbers a vertex, then the face count
-      size_t at = count;
-      for (uint64_t n = uint64_t(ImporterInt(tokens[count])) * 3; n > 0 && at < tokens.size(); --n) {
-        at = value(at + 1);
+    if (count >= tokens.size()) continue;
+    // Three numbers a vertex (or normal), the face count, then each face:
+    // its corner count and corners. The importer lets a corner equal to the
+    // vertex count through and then reads past the vertices (a corner of a
+    // mesh without vertices, 0, reads from nowhere); a corner must name one
+    // of them. A face without corners crashes it as well.
+    const uint32_t vertices = ImporterInt(tokens[count]);
+    size_t at = count;
+    for (uint64_t n = uint64_t(vertices) * 3; n > 0 && at < tokens.size(); --n) at = value(at + 1);
+    at = value(at + 1);
+    if (!countAt(at, "face")) return false;
+    for (uint32_t faces = at < tokens.size() ? ImporterInt(tokens[at]) : 0; faces > 0; --faces) {
+      at = value(at + 1);
+      if (at >= tokens.size()) break;
+      if (ImporterInt(tokens[at]) == 0) {
+        *why = "a face without corners";
+        return false;
       }
-      if (at < tokens.size() && !countAt(value(at + 1), "face")) return false;
+      for (uint32_t corners = ImporterInt(tokens[at]); corners > 0; --corners) {
+        at = value(at + 1);
+        if (at >= tokens.size()) break;
+        if (ImporterInt(tokens[at]) >= vertices) {
+          *why = std::string("a face corner past the ") + (name == "Mesh" ? "vertices" : "normals");
+          return false;
+        }
+      }
+      if (at >= tokens.size()) break;
     }
   }
   return true;
