@@ -155,8 +155,10 @@ std::vector<Vec3> SmoothNormals(const std::vector<Vec3>& positions,
 // False with a reason when the file cannot be read, is larger than
 // kMaxModelFileBytes, is binary or compressed, gives a count of vertices,
 // faces, normals or weights larger than the file itself, nests objects
-// deeper than kMaxModelNesting, holds no triangles or has more than 65535
-// vertices after joining. (The importer reserves room by the counts a file
+// deeper than kMaxModelNesting, has a face corner outside its vertices (or
+// normals), a face without corners or a material list without materials
+// (the importer crashes on these three), holds no triangles or has more
+// than 65535 vertices after joining. (The importer reserves room by the counts a file
 // gives, before reading the entries, and its binary reader reads zeros past
 // the end of a file without failing: counts it would trust can only be
 // checked in text. The game's models are text.)
