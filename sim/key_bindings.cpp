@@ -4,26 +4,6 @@
 
 namespace halvex {
 
-const std::array<BindableAction, kBindableActionCount> kBindableActions = {{
-    {"Key Forward", "Move Forward", 0x11},
-    {"Key Backward", "Move Backward", 0x1F},
-    {"Key Left", "Strafe Left", 0x1E},
-    {"Key Right", "Strafe Right", 0x20},
-    {"Key Reload", "Reload", 0x39},
-    {"Key Pistol", "Pistol", 0x02},
-    {"Key Rocket", "Rocket Launcher", 0x03},
-    {"Key Shotgun", "Shotgun", 0x04},
-    {"Key Chat", "Chat System", 0x1C},
-    {"Key Show Chat", "Show Chat", 0x2A},
-    {"Key Scores", "Score/Stats", 0x0F},
-}};
-
-KeyBindings DefaultKeyBindings() {
-  KeyBindings keys{};
-  for (int i = 0; i < kBindableActionCount; ++i) keys[i] = kBindableActions[i].defaultKey;
-  return keys;
-}
-
 bool BindableKey(int code) {
   if (code <= 0x01 || code > 0xFF) return false;              // nothing, Escape
   if (code >= 0x3B && code <= 0x44) return false;             // F1..F10

@@ -19,10 +19,26 @@ struct BindableAction {
 };
 
 inline constexpr int kBindableActionCount = 11;
-extern const std::array<BindableAction, kBindableActionCount> kBindableActions;
+inline constexpr std::array<BindableAction, kBindableActionCount> kBindableActions = {{
+    {"Key Forward", "Move Forward", 0x11},
+    {"Key Backward", "Move Backward", 0x1F},
+    {"Key Left", "Strafe Left", 0x1E},
+    {"Key Right", "Strafe Right", 0x20},
+    {"Key Reload", "Reload", 0x39},
+    {"Key Pistol", "Pistol", 0x02},
+    {"Key Rocket", "Rocket Launcher", 0x03},
+    {"Key Shotgun", "Shotgun", 0x04},
+    {"Key Chat", "Chat System", 0x1C},
+    {"Key Show Chat", "Show Chat", 0x2A},
+    {"Key Scores", "Score/Stats", 0x0F},
+}};
 
 using KeyBindings = std::array<int, kBindableActionCount>;
-KeyBindings DefaultKeyBindings();
+constexpr KeyBindings DefaultKeyBindings() {
+  KeyBindings keys{};
+  for (int i = 0; i < kBindableActionCount; ++i) keys[i] = kBindableActions[i].defaultKey;
+  return keys;
+}
 
 // A key the player may take for an action: any but Escape, Pause and the
 // function keys, which keep their own commands.
