@@ -1,8 +1,9 @@
 // X model files through the game's model class: the bytes become a file of
-// this process and CVarnMesh loads it as a render tile is loaded (no device:
-// geometry and materials only; the second coordinate set, normals and both
-// optimisation passes). A model that loads must hold together: indices in
-// range, one material and one texture slot per subset, adjacency per face.
+// this process (removed again after) and CVarnMesh loads it as a render tile
+// is loaded (no device: geometry and materials only; the second coordinate
+// set, normals and both optimisation passes). A model that loads must hold
+// together: indices in range, one material and one texture slot per subset,
+// adjacency per face.
 #include <unistd.h>
 
 #include <cstddef>
@@ -19,7 +20,6 @@ namespace {
 
 const std::string& ModelPath() {
   static const std::string path = [] {
-    std::atexit([] { std::remove(ModelPath().c_str()); });
     std::error_code ec;
     const std::filesystem::path base = std::filesystem::is_directory("/dev/shm", ec)
                                            ? std::filesystem::path("/dev/shm")
@@ -39,7 +39,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::fclose(f);
 
   CVarnMesh mesh("fuzz");
-  if (mesh.LoadWithTextureNames(nullptr, ModelPath(), nullptr, 0, true) != gfx::S_OK) {
+  const gfx::HRESULT loaded = mesh.LoadWithTextureNames(nullptr, ModelPath(), nullptr, 0, true);
+  std::remove(ModelPath().c_str());
+  if (loaded != gfx::S_OK) {
     FUZZ_CHECK(!mesh.systemMesh && mesh.vertexCount() == 0);
     return 0;
   }
