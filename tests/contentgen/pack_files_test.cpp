@@ -18,11 +18,15 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// The generator's files: the build's stamp and the recorded demos (the game
+// makes those, after the generator) are not among them.
 std::map<std::string, std::vector<uint8_t>> Snapshot(const fs::path& root) {
   std::map<std::string, std::vector<uint8_t>> files;
-  for (const auto& e : fs::recursive_directory_iterator(root))
-    if (e.is_regular_file() && e.path().filename() != ".generated")
-      files[fs::relative(e.path(), root).generic_string()] = ReadBytes(e.path());
+  for (const auto& e : fs::recursive_directory_iterator(root)) {
+    const std::string name = fs::relative(e.path(), root).generic_string();
+    if (e.is_regular_file() && e.path().filename() != ".generated" && name.rfind("demos/", 0) != 0)
+      files[name] = ReadBytes(e.path());
+  }
   return files;
 }
 
