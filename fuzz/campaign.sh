@@ -37,16 +37,16 @@ shift $((OPTIND - 1))
 # target: max_len dictionary
 declare -A maxlen=([fuzz_content_files]=4096 [fuzz_dds]=70000 [fuzz_image]=70000
   [fuzz_xfile]=16384 [fuzz_settings]=4096 [fuzz_script]=4096 [fuzz_chat]=4096 [fuzz_midi]=4096
-  [fuzz_net_messages]=256 [fuzz_peer]=4096)
+  [fuzz_net_messages]=256 [fuzz_peer]=4096 [fuzz_demo]=8192)
 # Assimp leaks its half-built scene on a malformed file; a leak check after
 # every such input would take most of the model target's time.
 declare -A extra=([fuzz_xfile]=-detect_leaks=0)
 declare -A dict=([fuzz_content_files]=data_files [fuzz_dds]=image [fuzz_image]=image
   [fuzz_xfile]=xfile [fuzz_settings]=settings [fuzz_script]=script [fuzz_chat]=chat
-  [fuzz_midi]=midi)
+  [fuzz_midi]=midi [fuzz_demo]=demo)
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=(fuzz_content_files fuzz_dds fuzz_image fuzz_xfile
-  fuzz_settings fuzz_script fuzz_chat fuzz_midi fuzz_net_messages fuzz_peer)
+  fuzz_settings fuzz_script fuzz_chat fuzz_midi fuzz_net_messages fuzz_peer fuzz_demo)
 
 work=$build/fuzz-work
 [ "$summary_only" = 1 ] || "$here/seed_corpus.sh" "$build/bin/content" "$work" > /dev/null || exit 1

@@ -13,7 +13,7 @@ content=$1
 work=$2
 here=$(cd "$(dirname "$0")" && pwd)
 targets="fuzz_content_files fuzz_dds fuzz_image fuzz_xfile fuzz_settings fuzz_script fuzz_chat
-fuzz_midi fuzz_net_messages fuzz_peer"
+fuzz_midi fuzz_net_messages fuzz_peer fuzz_demo"
 [ -f "$content/system/worlds.txt" ] || { echo "no content pack at $content" >&2; exit 1; }
 
 for t in $targets; do
@@ -61,6 +61,7 @@ copy fuzz_dds -name '*.dds'
 copy fuzz_image \( -name '*.dds' -o -name '*.tga' -o -name '*.png' -o -name '*.bmp' -o -name '*.jpg' \)
 copy fuzz_xfile -name '*.x'
 cp "$here"/../tools/matchrunner/scripts/* "$work/seeds/fuzz_script/"
+if [ -f "$content/demos/timedemo.dem" ]; then cp "$content/demos/timedemo.dem" "$work/seeds/fuzz_demo/"; fi
 
 for t in $targets; do
   echo "$t: $(ls "$work/seeds/$t" | wc -l) seeds"
