@@ -141,6 +141,7 @@ void Game::DrawHudLayer() {
   h.areaName = settings_.areaName.c_str();
   h.f1Held = input_.KeyDown(kScanF1);
   if (!keyboardHelp_.empty()) h.keyboardHelp = keyboardHelp_.c_str();
+  if (!mouseHelp_.empty()) h.mouseHelp = mouseHelp_.c_str();
   h.tabHeld = input_.KeyDown(kScanTab);
   h.shiftHeld = input_.KeyDown(kScanLeftShift);
   h.backspaceHeld = input_.KeyDown(kScanBackspace);

@@ -45,7 +45,10 @@ Game::Game(Settings& settings, ShellFlags& flags, GameAudio& audio, RunOptions o
       options_(std::move(options)),
       state_(std::make_unique<MatchState>()),
       mouseShaping_(settings.comfort.mouseSensitivity, settings.comfort.invertMouse) {
-  if (settings_.comfort.keys != DefaultKeyBindings()) keyboardHelp_ = KeyboardHelpText(settings_.comfort.keys);
+  if (settings_.comfort.keys != DefaultKeyBindings()) {
+    keyboardHelp_ = KeyboardHelpText(settings_.comfort.keys);
+    mouseHelp_ = MouseHelpText(settings_.comfort.keys);
+  }
   if (options_.SteppedMs() > 0.0 || options_.demo) clock_ = &steppedClock_;
   if (!options_.recordPath.empty()) {
     latchedClock_ = LatchedClock(*clock_);

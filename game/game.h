@@ -187,6 +187,7 @@ class Game final : public GamePort, public device::DeviceSlots, private MatchEve
   KeyLatch keyLatch_;          // keys held when chat closed act only once let go
   MouseShaping mouseShaping_;  // the player's sensitivity and invert
   std::string keyboardHelp_;   // the F1 page's keys when the player moved any
+  std::string mouseHelp_;      // and its mouse buttons
   bool keyboardRead_ = true;   // this frame's keys came from the keyboard (scripts count as read)
 
   struct NetInboxEntry {

@@ -458,9 +458,17 @@ void LauncherWindow::DrawKeys() {
   GroupBox("Your Keys", ImVec2(8, 14), ImVec2(482, 258));
   KeyBindings& keys = advanced_.comfort().keys;
   if (capturingAction_ >= 0) {
-    // The next key pressed is taken, by where it sits on the keyboard.
+    // The next key pressed is taken, by where it sits on the keyboard, or the
+    // next mouse button (not the click that asked for it).
     const ImGuiIO& io = ImGui::GetIO();
-    for (int sdl = 0; sdl < IM_ARRAYSIZE(io.KeysDown); ++sdl) {
+    for (int button = 0; button < kMouseButtonCount && !capturingFirstFrame_; ++button) {
+      if (!ImGui::IsMouseClicked(button)) continue;
+      keys[static_cast<std::size_t>(capturingAction_)] = kMouseButtonCode + button;
+      capturingAction_ = -1;
+      break;
+    }
+    capturingFirstFrame_ = false;
+    for (int sdl = 0; capturingAction_ >= 0 && sdl < IM_ARRAYSIZE(io.KeysDown); ++sdl) {
       if (!io.KeysDown[sdl] || io.KeysDownDuration[sdl] != 0.0f) continue;
       const int code = input::DikFromScancode(sdl);
       if (code == 0x01) {
@@ -472,28 +480,36 @@ void LauncherWindow::DrawKeys() {
       break;
     }
   }
+  constexpr int kLeftColumnActions = (kBindableActionCount + 1) / 2;
+  ImGui::BeginDisabled(capturingAction_ >= 0);
   for (int i = 0; i < kBindableActionCount; ++i) {
-    const int column = i < 6 ? 0 : 1;
-    const int band = i < 6 ? i : i - 6;
+    const int column = i < kLeftColumnActions ? 0 : 1;
+    const int band = i < kLeftColumnActions ? i : i - kLeftColumnActions;
     const std::string label = std::string(kBindableActions[static_cast<std::size_t>(i)].helpName) + " :";
-    ComfortLabel(advanced_, column, band, label.c_str(), "Click, then press the key you want; Escape keeps the old one.");
+    ComfortLabel(advanced_, column, band, label.c_str(),
+                 "Click, then press the key or mouse button you want; Escape keeps the old one.");
     const int y = kAdvancedBandTop + band * kAdvancedBandStep;
     ImGui::SetCursorPos(ImVec2(static_cast<float>(layout::kAdvancedRadioLeft[column]), static_cast<float>(y - 4)));
     const std::string shown = capturingAction_ == i ? "press a key" : KeyName(keys[static_cast<std::size_t>(i)]);
     ImGui::PushID(i);
-    if (ImGui::Button(shown.c_str(), ImVec2(96, 20))) capturingAction_ = i;
+    if (ImGui::Button(shown.c_str(), ImVec2(96, 20))) {
+      capturingAction_ = i;
+      capturingFirstFrame_ = true;
+    }
     ImGui::PopID();
   }
-  ImGui::SetCursorPos(ImVec2(static_cast<float>(kAdvancedRightLabel[0]), static_cast<float>(kAdvancedBandTop + 6 * kAdvancedBandStep)));
-  if (ImGui::Button("Default Keys", ImVec2(120, 20))) {
-    keys = DefaultKeyBindings();
-    capturingAction_ = -1;
-  }
+  ImGui::SetCursorPos(ImVec2(static_cast<float>(kAdvancedRightLabel[0]),
+                             static_cast<float>(kAdvancedBandTop + kLeftColumnActions * kAdvancedBandStep)));
+  if (ImGui::Button("Default Keys", ImVec2(120, 20))) keys = DefaultKeyBindings();
+  ImGui::EndDisabled();
 }
 
 void LauncherWindow::DrawAdvanced() {
   SetWindowToViewport();
   ImGui::Begin("##advanced", nullptr, kDialogFlags);
+  // While a key is awaited, a click is the player's choice of button, not a
+  // press of whatever lies under the pointer.
+  const bool capturing = capturingAction_ >= 0;
   if (advancedPage_ == 1) {
     DrawComfort();
   } else if (advancedPage_ == 2) {
@@ -501,6 +517,7 @@ void LauncherWindow::DrawAdvanced() {
   } else {
     DrawSwitches();
   }
+  ImGui::BeginDisabled(capturing);
   ImGui::SetCursorPos(ImVec2(static_cast<float>(layout::kAdvancedPageButton[0]), static_cast<float>(layout::kAdvancedButtonTop)));
   static const char* const kNextPage[3] = {"Comfort >>", "Keys >>", "<< Switches"};
   if (ImGui::Button(kNextPage[advancedPage_],
@@ -525,6 +542,7 @@ void LauncherWindow::DrawAdvanced() {
     advanced_.ClickReturn();
     close();
   }
+  ImGui::EndDisabled();
   DrawStatusBar(advanced_.statusText(), layout::kAdvancedHeight);
   ImGui::End();
 }

@@ -73,6 +73,7 @@ class LauncherWindow {
   bool advancedOpen_ = false;
   int advancedPage_ = 0;      // 0 the switches, 1 the comforts, 2 the keys
   int capturingAction_ = -1;  // the action whose key the next press takes
+  bool capturingFirstFrame_ = false;  // the click that began the capture is not taken
   bool firstFrame_ = true;
   std::optional<DialogResult> result_;
   std::unique_ptr<FilePicker> picker_;

@@ -4,25 +4,50 @@
 
 namespace halvex {
 
+namespace {
+
+constexpr int kFireAction = 11, kJumpAction = 12;
+
+bool IsMouseButton(int code) { return code >= kMouseButtonCode; }
+
+bool Held(const InputSnapshot& in, int code) {
+  return IsMouseButton(code) ? in.buttons[(code - kMouseButtonCode) & 3] != 0 : (in.keys[code & 0xff] & 0x80) != 0;
+}
+
+void Hold(InputSnapshot& in, int code, bool down) {
+  const std::uint8_t value = down ? 0x80 : 0;
+  if (IsMouseButton(code)) {
+    in.buttons[(code - kMouseButtonCode) & 3] = value;
+  } else {
+    in.keys[code & 0xff] = value;
+  }
+}
+
+}  // namespace
+
 bool BindableKey(int code) {
+  if (IsMouseButton(code)) return code < kMouseButtonCode + kMouseButtonCount;
   if (code <= 0x01 || code > 0xFF) return false;              // nothing, Escape
   if (code >= 0x3B && code <= 0x44) return false;             // F1..F10
   return code != 0x57 && code != 0x58 && code != 0xC5;        // F11, F12, Pause
 }
 
 void ApplyKeyBindings(const KeyBindings& bindings, InputSnapshot& in) {
-  const std::array<std::uint8_t, 256> held = in.keys;
+  const InputSnapshot held = in;
   for (int i = 0; i < kBindableActionCount; ++i) {
     if (bindings[i] == kBindableActions[i].defaultKey) continue;
-    in.keys[kBindableActions[i].defaultKey & 0xff] = 0;
-    in.keys[bindings[i] & 0xff] = 0;
+    Hold(in, kBindableActions[i].defaultKey, false);
+    Hold(in, bindings[i], false);
   }
   for (int i = 0; i < kBindableActionCount; ++i) {
-    if (held[bindings[i] & 0xff] & 0x80) in.keys[kBindableActions[i].defaultKey & 0xff] = 0x80;
+    if (Held(held, bindings[i])) Hold(in, kBindableActions[i].defaultKey, true);
   }
 }
 
 std::string KeyName(int code) {
+  static const char* const kButtons[kMouseButtonCount] = {"Left Button", "Right Button", "Middle Button",
+                                                          "Mouse Button 4"};
+  if (IsMouseButton(code) && code < kMouseButtonCode + kMouseButtonCount) return kButtons[code - kMouseButtonCode];
   static const char* const kLetters = "QWERTYUIOP\0\0\0\0ASDFGHJKL\0\0\0\0\0ZXCVBNM";
   if (code >= 0x10 && code <= 0x32 && kLetters[code - 0x10]) return std::string(1, kLetters[code - 0x10]);
   if (code >= 0x02 && code <= 0x0B) return std::string(1, "1234567890"[code - 0x02]);
@@ -59,6 +84,15 @@ std::string KeyboardHelpText(const KeyBindings& b) {
           "F1 - This Help\nF2 - Toggle Framerate\nF9 - Fixed Camera\nF10 - Toggle Realism\n"
           "F11 - Capture Screenshot\nF12 - Toggle Spectator";
   return text;
+}
+
+std::string MouseHelpText(const KeyBindings& b) {
+  std::string text = "Move Mouse - Aim/Turn\n" + KeyName(b[kFireAction]) + " - Shoot\n" + KeyName(b[kJumpAction]) +
+                     " - Jump/Fly\n";
+  bool middleUsed = false;
+  for (int code : b) middleUsed = middleUsed || code == kMouseButtonCode + 2;
+  if (!middleUsed) text += "Middle Button - Not Used\n";
+  return text + "Roll Wheel - Change Weapon";
 }
 
 }  // namespace halvex

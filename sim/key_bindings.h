@@ -1,7 +1,8 @@
-// The player's own keys for the keyboard's actions, by physical key (scan
-// code). The match reads the keys it was designed with; the bindings turn
-// what the player holds into those, so nothing past the input reading knows
-// that a key was moved, and the default bindings change nothing at all.
+// The player's own keys and buttons for the match's actions: keyboard keys
+// by physical key (scan code), mouse buttons by number. The match reads the
+// keys and buttons it was designed with; the bindings turn what the player
+// holds into those, so nothing past the input reading knows that a control
+// was moved, and the default bindings change nothing at all.
 #pragma once
 
 #include <array>
@@ -12,13 +13,18 @@
 
 namespace halvex {
 
+// Mouse buttons take the codes after the keyboard's: left, right, middle, fourth.
+inline constexpr int kMouseButtonCode = 0x100;
+inline constexpr int kMouseLeftButton = kMouseButtonCode, kMouseRightButton = kMouseButtonCode + 1;
+inline constexpr int kMouseButtonCount = 4;
+
 struct BindableAction {
   const char* registryName;  // "Key Forward"
   const char* helpName;      // "Move Forward"
-  int defaultKey;            // the scan code the match reads
+  int defaultKey;            // the scan code or mouse button the match reads
 };
 
-inline constexpr int kBindableActionCount = 11;
+inline constexpr int kBindableActionCount = 13;
 inline constexpr std::array<BindableAction, kBindableActionCount> kBindableActions = {{
     {"Key Forward", "Move Forward", 0x11},
     {"Key Backward", "Move Backward", 0x1F},
@@ -31,6 +37,8 @@ inline constexpr std::array<BindableAction, kBindableActionCount> kBindableActio
     {"Key Chat", "Chat System", 0x1C},
     {"Key Show Chat", "Show Chat", 0x2A},
     {"Key Scores", "Score/Stats", 0x0F},
+    {"Key Fire", "Shoot", kMouseLeftButton},
+    {"Key Jump", "Jump/Fly", kMouseRightButton},
 }};
 
 using KeyBindings = std::array<int, kBindableActionCount>;
@@ -40,19 +48,21 @@ constexpr KeyBindings DefaultKeyBindings() {
   return keys;
 }
 
-// A key the player may take for an action: any but Escape, Pause and the
-// function keys, which keep their own commands.
-bool BindableKey(int scanCode);
+// A key or button the player may take for an action: any mouse button, any
+// key but Escape, Pause and the function keys, which keep their own commands.
+bool BindableKey(int code);
 
-// Each action's designed key reads as held exactly when the key bound to it
-// is; a bound key that is not some action's designed key no longer acts on
-// its own. Every other key passes as it was.
+// Each action's designed key or button reads as held exactly when the one
+// bound to it is; a bound control that is not some action's designed one no
+// longer acts on its own. Every other key and button passes as it was.
 void ApplyKeyBindings(const KeyBindings& bindings, InputSnapshot& in);
 
-// "W", "Space", "Up", "Numpad 5"; "Key 0x5A" for keys without a name.
-std::string KeyName(int scanCode);
+// "W", "Space", "Up", "Numpad 5", "Right Button"; "Key 0x5A" for keys without a name.
+std::string KeyName(int code);
 
 // The help page's keyboard lines with the player's keys ("W - Move Forward\n...").
 std::string KeyboardHelpText(const KeyBindings& bindings);
+// The help page's mouse lines with the player's buttons ("Left Button - Shoot\n...").
+std::string MouseHelpText(const KeyBindings& bindings);
 
 }  // namespace halvex

@@ -180,13 +180,13 @@ void ImGuiHost::InjectMouseMove(int x, int y) {
   PushEvent(e);
 }
 
-void ImGuiHost::InjectClick(int x, int y) {
+void ImGuiHost::InjectClick(int x, int y, int sdlButton) {
   InjectMouseMove(x, y);
   for (Uint32 type : {SDL_MOUSEBUTTONDOWN, SDL_MOUSEBUTTONUP}) {
     SDL_Event e{};
     e.type = type;
     e.button.windowID = SDL_GetWindowID(window_);
-    e.button.button = SDL_BUTTON_LEFT;
+    e.button.button = static_cast<Uint8>(sdlButton);
     e.button.state = type == SDL_MOUSEBUTTONDOWN ? SDL_PRESSED : SDL_RELEASED;
     e.button.clicks = 1;
     e.button.x = x;

@@ -45,7 +45,7 @@ class ImGuiHost {
 
   // Test hooks: queue input as if the player did it, and read the picture.
   void InjectMouseMove(int x, int y);
-  void InjectClick(int x, int y);
+  void InjectClick(int x, int y, int sdlButton = 1);  // 1: SDL_BUTTON_LEFT
   void InjectText(const std::string& utf8);
   // Press or release; give ImGui a frame in between.
   void InjectKey(int sdlKeycode, bool down);

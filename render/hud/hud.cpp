@@ -135,7 +135,7 @@ void DrawCentreMessage(const HudInputs& in, const MatchState& s, int kind) {
       Centred(f.bannerFont, in, 0, kWhite, "Varnholt Halvex Help");
       UseFont(in, f.messageFont);
       Text(f.messageFont, W / 2 - 70, 30, kWhite, "Mouse Controls:");
-      Text(f.messageFont, W / 2 - 50, 50, kWhite, kMouseHelp);
+      Text(f.messageFont, W / 2 - 50, 50, kWhite, in.mouseHelp ? in.mouseHelp : kMouseHelp);
       Text(f.messageFont, W / 2 - 70, 120, kWhite, "Keyboard Controls:");
       Text(f.messageFont, W / 2 - 50, 140, kWhite,
            in.keyboardHelp ? in.keyboardHelp : kKeyboardHelp);

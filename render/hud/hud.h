@@ -62,6 +62,7 @@ struct HudInputs {
   std::uint64_t systemMs = 0;
   std::string chatLine;
   const char* keyboardHelp = nullptr;  // the F1 page's keyboard lines; null: the designed ones
+  const char* mouseHelp = nullptr;     // the F1 page's mouse lines; null: the designed ones
   bool chatTyping = false;
   const char* areaName = "";
   bool f1Held = false, tabHeld = false, shiftHeld = false, backspaceHeld = false;

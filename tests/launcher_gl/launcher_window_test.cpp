@@ -175,12 +175,18 @@ TEST_F(LauncherWindowTest, ComfortAndKeyPagesStoreOnlyWhatThePlayerChanged) {
   Frames(2);
   host_.InjectKey(SDLK_UP, false);
   Frames(2);
+  // Jump, the last of the right column, onto the left button: the click lands
+  // on "Return Without Saving", which must not act while a key is awaited.
+  Click(layout::kAdvancedRadioLeft[1] + 30, kAdvancedBandTop + 5 * kAdvancedBandStep + 6);
+  Click(layout::kAdvancedButtonLeft[1] + 40, layout::kAdvancedButtonTop + 10);
+  ASSERT_TRUE(window_->advancedOpen());
   Screenshot("launcher-keys.png");
   Click(layout::kAdvancedButtonLeft[0] + 40, layout::kAdvancedButtonTop + 10);
   EXPECT_FALSE(window_->advancedOpen());
   EXPECT_TRUE(settings_.comfort.invertMouse);
   EXPECT_EQ(Stored(kComfortKey, "Invert Mouse"), "1");
   EXPECT_EQ(Stored(kComfortKey, "Key Forward"), "200") << "the Up arrow's scan code";
+  EXPECT_EQ(Stored(kComfortKey, "Key Jump"), "256") << "the left mouse button";
   EXPECT_FALSE(Stored(kComfortKey, "Mouse Sensitivity")) << "untouched values stay out of the file";
   EXPECT_FALSE(Stored(kComfortKey, "Key Backward"));
 }

@@ -142,6 +142,35 @@ TEST(KeyBindings, DefaultsChangeNothingAndAMovedKeyTakesItsActionAlone) {
   EXPECT_EQ(KeyboardHelpText(keys).substr(0, 17), "Up - Move Forward");
 }
 
+TEST(KeyBindings, MouseButtonsAndKeysTradeActions) {
+  // Jump on Space (which was Reload), Reload on the middle button: the right
+  // button no longer jumps, Space jumps and does not reload.
+  KeyBindings keys = DefaultKeyBindings();
+  keys[12] = scancode::kSpace;
+  keys[4] = kMouseButtonCode + 2;
+  InputSnapshot space;
+  space.Press(scancode::kSpace);
+  space.buttons[1] = 0x80;
+  ApplyKeyBindings(keys, space);
+  EXPECT_TRUE(space.RightButton());
+  EXPECT_FALSE(space.KeyDown(scancode::kSpace));
+  InputSnapshot right;
+  right.buttons[1] = 0x80;
+  right.buttons[2] = 0x80;
+  ApplyKeyBindings(keys, right);
+  EXPECT_FALSE(right.RightButton());
+  EXPECT_TRUE(right.KeyDown(scancode::kSpace)) << "the middle button reloads";
+  EXPECT_EQ(right.buttons[2], 0);
+
+  EXPECT_TRUE(BindableKey(kMouseButtonCode + 3));
+  EXPECT_FALSE(BindableKey(kMouseButtonCode + 4));
+  EXPECT_EQ(MouseHelpText(DefaultKeyBindings()),
+            "Move Mouse - Aim/Turn\nLeft Button - Shoot\nRight Button - Jump/Fly\nMiddle Button - Not Used\n"
+            "Roll Wheel - Change Weapon");
+  EXPECT_EQ(MouseHelpText(keys), "Move Mouse - Aim/Turn\nLeft Button - Shoot\nSpace - Jump/Fly\nRoll Wheel - Change Weapon");
+  EXPECT_NE(KeyboardHelpText(keys).find("\nMiddle Button - Reload\n"), std::string::npos);
+}
+
 TEST_F(PlayerMove, JumpNeedsLandingWithoutFlight) {
   CollisionMeshData ground;
   ground.AddGround(-500, 500, -500, 500, 0);
