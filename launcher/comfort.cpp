@@ -1,6 +1,7 @@
 #include "launcher/comfort.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace halvex {
 
@@ -29,7 +30,18 @@ int Get(const ComfortSettings& c, const ComfortValue& v) {
   return v.number ? c.*v.number : (c.*v.flag ? 1 : 0);
 }
 
+constexpr const char* kScreenSizeName = "Screen Size";
+
 }  // namespace
+
+std::optional<ScreenSize> ParseScreenSize(const std::string& text) {
+  int w = 0, h = 0, used = 0;
+  if (text.size() > 11 || std::sscanf(text.c_str(), "%5dx%5d%n", &w, &h, &used) != 2 ||
+      used != static_cast<int>(text.size()))
+    return std::nullopt;
+  if (w < 320 || h < 200 || w > 16384 || h > 16384) return std::nullopt;
+  return ScreenSize{w, h};
+}
 
 void ReadComfortSettings(const platform::RegistryKey& key, ComfortSettings& c) {
   const ComfortSettings defaults;
@@ -45,6 +57,8 @@ void ReadComfortSettings(const platform::RegistryKey& key, ComfortSettings& c) {
     const int code = key.QueryInt(kBindableActions[i].registryName, kBindableActions[i].defaultKey);
     c.keys[i] = BindableKey(code) ? code : kBindableActions[i].defaultKey;
   }
+  const std::string size = key.QueryString(kScreenSizeName).value_or("");
+  c.screenSize = ParseScreenSize(size) ? size : std::string();
   c.mouseSensitivity = std::clamp(c.mouseSensitivity, kMouseSensitivityMin, kMouseSensitivityMax);
   // Any cap below the least is read as none: a typo must not leave the game at 2 fps.
   if (c.frameCap < kFrameCapMin) c.frameCap = 0;
@@ -60,6 +74,7 @@ void StoreComfortSettings(platform::RegistryKey& key, const ComfortSettings& c) 
     const char* name = kBindableActions[i].registryName;
     if (c.keys[i] != defaults.keys[i] || key.QueryString(name)) key.SetInt(name, c.keys[i]);
   }
+  if (!c.screenSize.empty() || key.QueryString(kScreenSizeName)) key.SetText(kScreenSizeName, c.screenSize);
 }
 
 }  // namespace halvex

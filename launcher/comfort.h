@@ -5,6 +5,9 @@
 // settings file.
 #pragma once
 
+#include <optional>
+#include <string>
+
 #include "platform/registry/registry.h"
 #include "sim/key_bindings.h"
 
@@ -29,9 +32,18 @@ struct ComfortSettings {
   bool pngScreenshots = false;      // "PNG Screenshots": pictures as PNG instead of BMP
   bool mirrorScreenshots = false;   // "Mirror Screenshots": a copy in the desktop's Pictures
   KeyBindings keys = DefaultKeyBindings();  // "Key Forward", ... by scan code
+  // "Screen Size": a size the desktop offers beyond the original five, as
+  // "1920x1080"; empty when the original list's "Resolution" is played.
+  std::string screenSize;
 
   bool operator==(const ComfortSettings&) const = default;
 };
+
+struct ScreenSize {
+  int width, height;
+};
+// "1920x1080" within 320x200..16384x16384, or nothing.
+std::optional<ScreenSize> ParseScreenSize(const std::string& text);
 
 // Reads the stored comforts; missing or unusable values keep their defaults,
 // numbers are kept to their ranges.

@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace halvex {
 
@@ -28,6 +29,8 @@ class LauncherServices {
   virtual void OpenHelp() = 0;
   // Dotted IPv4 address of this machine, or empty when unknown.
   virtual std::string LocalAddress() = 0;
+  // The screen sizes the desktop's display offers ("1920x1080"), any order.
+  virtual std::vector<std::string> DesktopResolutions() { return {}; }
 };
 
 }  // namespace halvex

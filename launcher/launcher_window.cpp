@@ -13,6 +13,7 @@
 #include "launcher/settings_store.h"
 #include "platform/desktop/desktop.h"
 #include "platform/window/message_box.h"
+#include "platform/window/window.h"
 
 namespace halvex {
 
@@ -270,14 +271,12 @@ void LauncherWindow::DrawOptions() {
 
   static const std::vector<std::string> kDifficulties(std::begin(kDifficultyNames),
                                                       std::end(kDifficultyNames));
-  static const std::vector<std::string> kResolutions(std::begin(kResolutionNames),
-                                                     std::end(kResolutionNames));
   at(8);
   ImGui::SetNextItemWidth(controlWidth);
   ListBox("##difficulty", c.difficultySelection, kDifficulties);
   at(9);
   ImGui::SetNextItemWidth(controlWidth);
-  ListBox("##resolution", c.resolutionSelection, kResolutions);
+  ListBox("##resolution", c.resolutionSelection, options_.resolutions());
 
   at(10);
   ImGui::SetNextItemWidth(controlWidth);
@@ -574,5 +573,7 @@ LauncherServices::Pick DesktopLauncherServices::PickSoundtrackFile() {
 void DesktopLauncherServices::OpenHelp() { platform::OpenDocument(helpFile_); }
 
 std::string DesktopLauncherServices::LocalAddress() { return platform::LocalIPv4Address(); }
+
+std::vector<std::string> DesktopLauncherServices::DesktopResolutions() { return platform::DisplayModeSizes(); }
 
 }  // namespace halvex

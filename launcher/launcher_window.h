@@ -91,6 +91,7 @@ class DesktopLauncherServices : public LauncherServices {
   Pick PickSoundtrackFile() override;
   void OpenHelp() override;
   std::string LocalAddress() override;
+  std::vector<std::string> DesktopResolutions() override;
 
  private:
   std::string helpFile_;

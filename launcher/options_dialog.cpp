@@ -1,5 +1,7 @@
 #include "launcher/options_dialog.h"
 
+#include <algorithm>
+
 #include "launcher/settings_store.h"
 
 namespace halvex {
@@ -58,6 +60,27 @@ std::string SettingsNotSavedText(const platform::Registry& registry) {
 namespace {
 // A stored index outside its list leaves the list without a selection.
 int Selection(int index, int count) { return index >= 0 && index < count ? index : -1; }
+
+// The original sizes first, as stored indices refer to them; then the
+// desktop's others, smallest first, with the stored one kept even when this
+// display no longer offers it.
+std::vector<std::string> ResolutionChoices(std::vector<std::string> desktop, const std::string& stored) {
+  std::vector<std::string> list(std::begin(kResolutionNames), std::end(kResolutionNames));
+  if (!stored.empty()) desktop.push_back(stored);
+  std::vector<ScreenSize> extra;
+  for (const std::string& text : desktop) {
+    auto size = ParseScreenSize(text);
+    if (!size || std::find(list.begin(), list.end(), text) != list.end()) continue;
+    extra.push_back(*size);
+  }
+  auto key = [](const ScreenSize& s) { return std::pair(s.width, s.height); };
+  std::sort(extra.begin(), extra.end(), [&](const auto& a, const auto& b) { return key(a) < key(b); });
+  extra.erase(std::unique(extra.begin(), extra.end(), [&](const auto& a, const auto& b) { return key(a) == key(b); }),
+              extra.end());
+  for (const ScreenSize& s : extra) list.push_back(std::to_string(s.width) + "x" + std::to_string(s.height));
+  return list;
+}
+
 }  // namespace
 
 OptionsDialog::OptionsDialog(Settings& settings, platform::Registry& registry,
@@ -83,7 +106,12 @@ void OptionsDialog::Open() {
   controls_.soundtrack = settings_.useSoundtrack;
   controls_.fullscreen = settings_.fullscreen;
   controls_.hardwareTnL = settings_.hardwareTnL;
+  resolutions_ = ResolutionChoices(services_.DesktopResolutions(), settings_.comfort.screenSize);
   controls_.resolutionSelection = Selection(settings_.resolutionIndex, kResolutionCount);
+  if (!settings_.comfort.screenSize.empty()) {
+    auto at = std::find(resolutions_.begin(), resolutions_.end(), settings_.comfort.screenSize);
+    controls_.resolutionSelection = static_cast<int>(at - resolutions_.begin());
+  }
   controls_.difficultySelection = Selection(settings_.difficultyIndex, kDifficultyCount);
   controls_.areaSelection = Selection(settings_.areaIndex, static_cast<int>(areas_.size()));
   controls_.nameBox = settings_.playerName;
@@ -140,7 +168,14 @@ DialogResult OptionsDialog::ClickStart() {
   settings_.playerName = ClampText(controls_.nameBox, kPlayerNameMax);
   settings_.botCount = ParseBotCount(controls_.botsBox);
   settings_.bloodAmount = ClampBloodAmount(controls_.blood);
-  settings_.resolutionIndex = controls_.resolutionSelection;
+  // A desktop size leaves the stored index alone, for the day it is unset.
+  const int chosen = controls_.resolutionSelection;
+  if (chosen >= kResolutionCount && chosen < static_cast<int>(resolutions_.size())) {
+    settings_.comfort.screenSize = resolutions_[static_cast<std::size_t>(chosen)];
+  } else {
+    settings_.resolutionIndex = chosen;
+    settings_.comfort.screenSize.clear();
+  }
   settings_.difficultyIndex = controls_.difficultySelection;
   settings_.areaIndex = controls_.areaSelection;
   DeriveAtStart(settings_, areas_);
@@ -149,7 +184,10 @@ DialogResult OptionsDialog::ClickStart() {
     StoreMainSettings(main, settings_);
     // The game starts either way; the player only needs to know that the
     // choice will be gone next time.
-    if (!main.Close()) services_.ShowMessage(kSettingsNotSavedTitle, SettingsNotSavedText(registry_));
+    platform::RegistryKey comfort(registry_, kComfortKey);
+    StoreComfortSettings(comfort, settings_.comfort);
+    const bool kept = comfort.Close();
+    if (!main.Close() || !kept) services_.ShowMessage(kSettingsNotSavedTitle, SettingsNotSavedText(registry_));
   }
   if (settings_.multiplayer) settings_.botCount = 0;
   return DialogResult::Started;

@@ -68,6 +68,8 @@ class OptionsDialog {
 
   Controls& controls() { return controls_; }
   const std::vector<std::string>& areas() const { return areas_; }
+  // The resolution list: the original five, then the desktop's other sizes.
+  const std::vector<std::string>& resolutions() const { return resolutions_; }
   const std::string& title() const { return title_; }
   const std::string& statusText() const { return statusText_; }
   const std::string& soundtrackPath() const { return settings_.soundtrackPath; }
@@ -99,6 +101,7 @@ class OptionsDialog {
   platform::Registry& registry_;
   LauncherServices& services_;
   std::vector<std::string> areas_;
+  std::vector<std::string> resolutions_;
   Controls controls_;
   std::string title_ = kStandardTitle;
   std::string statusText_ = kOptionsStatusText;

@@ -213,6 +213,7 @@ void DeriveBotTuning(Settings& s) {
 void DeriveAtStart(Settings& s, const std::vector<std::string>& areas) {
   DeriveBotTuning(s);
   Resolution r = ResolutionForIndex(s.resolutionIndex);
+  if (auto size = ParseScreenSize(s.comfort.screenSize)) r = {size->width, size->height};
   s.screenWidth = r.width;
   s.screenHeight = r.height;
   s.screenWidthF = static_cast<float>(r.width);

@@ -18,6 +18,16 @@ WindowPlacement PlaceWindow(bool fullscreen, int width, int height, int screenWi
   return {(screenWidth - width) / 2, (screenHeight - height) / 2, width, height};
 }
 
+std::vector<std::string> DisplayModeSizes() {
+  std::vector<std::string> sizes;
+  const int count = SDL_WasInit(SDL_INIT_VIDEO) ? SDL_GetNumDisplayModes(0) : 0;
+  for (int i = 0; i < count; ++i) {
+    SDL_DisplayMode mode{};
+    if (SDL_GetDisplayMode(0, i, &mode) == 0) sizes.push_back(std::to_string(mode.w) + "x" + std::to_string(mode.h));
+  }
+  return sizes;
+}
+
 namespace {
 
 std::uint64_t NowMs() {

@@ -15,6 +15,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "platform/window/message_queue.h"
 
@@ -41,6 +42,10 @@ struct WindowPlacement {
 };
 WindowPlacement PlaceWindow(bool fullscreen, int width, int height, int screenWidth,
                             int screenHeight);
+
+// The full-screen sizes the first display offers, as "1920x1080"; empty
+// when the video system is not up or knows none.
+std::vector<std::string> DisplayModeSizes();
 
 class Window {
  public:

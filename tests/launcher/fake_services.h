@@ -35,6 +35,8 @@ struct FakeServices : LauncherServices {
   }
   void OpenHelp() override { ++helpOpened; }
   std::string LocalAddress() override { return "192.0.2.7"; }
+  std::vector<std::string> desktopSizes;
+  std::vector<std::string> DesktopResolutions() override { return desktopSizes; }
 };
 
 // A registry file in a fresh temporary folder per test.

@@ -200,6 +200,36 @@ TEST_F(OptionsDialogTest, StoredIndicesOutsideTheListsLeaveNoSelection) {
   EXPECT_EQ(settings_.areaName, "Proving Grounds");
 }
 
+TEST_F(OptionsDialogTest, DesktopSizesFollowTheOriginalFiveAndAreStoredApart) {
+  services_.desktopSizes = {"1920x1080", "800x600", "1280x720", "1920x1080", "junk", "1280x1024"};
+  OptionsDialog& d = OpenDialog();
+  const std::vector<std::string> expected = {"320x240", "400x300", "640x480", "800x600", "1024x768",
+                                             "1280x720", "1280x1024", "1920x1080"};
+  EXPECT_EQ(d.resolutions(), expected);
+  d.controls().resolutionSelection = 7;
+  ASSERT_EQ(d.ClickStart(), DialogResult::Started);
+  EXPECT_EQ(settings_.screenWidth, 1920);
+  EXPECT_EQ(settings_.screenHeight, 1080);
+  EXPECT_EQ(Stored("Resolution"), "3") << "the original index is left as it was";
+  platform::Registry r(file_);
+  r.Load();
+  EXPECT_EQ(r.Get(kComfortKey, "Screen Size"), "1920x1080");
+
+  // Another display without that size still shows the player's choice; an
+  // original size clears it.
+  services_.desktopSizes = {"1024x768"};
+  settings_ = Settings{};
+  OptionsDialog& again = OpenDialog();
+  ASSERT_EQ(again.resolutions().size(), 6u);
+  EXPECT_EQ(again.controls().resolutionSelection, 5);
+  again.controls().resolutionSelection = 2;
+  ASSERT_EQ(again.ClickStart(), DialogResult::Started);
+  EXPECT_EQ(settings_.screenWidth, 640);
+  EXPECT_EQ(Stored("Resolution"), "2");
+  settings_ = Settings{};
+  EXPECT_EQ(OpenDialog().resolutions().size(), 5u) << "nothing of the desktop size is left";
+}
+
 TEST_F(OptionsDialogTest, SoundtrackPickerKeepsThePathOnCancel) {
   OptionsDialog& d = OpenDialog();
   services_.pickedFile = "/music/a.mp3";
