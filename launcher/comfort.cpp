@@ -22,6 +22,7 @@ constexpr ComfortValue kValues[] = {
     {"Background Cap", nullptr, &ComfortSettings::backgroundCap},
     {"VSync", nullptr, &ComfortSettings::vsync},
     {"Correct Aspect", nullptr, &ComfortSettings::correctAspect},
+    {"Resizable Window", nullptr, &ComfortSettings::resizableWindow},
     {"PNG Screenshots", nullptr, &ComfortSettings::pngScreenshots},
     {"Mirror Screenshots", nullptr, &ComfortSettings::mirrorScreenshots},
 };

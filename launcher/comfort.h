@@ -29,6 +29,7 @@ struct ComfortSettings {
   bool backgroundCap = false;       // "Background Cap": kBackgroundFrameCap without focus
   bool vsync = false;               // "VSync": windowed frames wait for the display
   bool correctAspect = false;       // "Correct Aspect": wide screens see wider, never stretched
+  bool resizableWindow = false;     // "Resizable Window": a window the player may size, letterboxed
   bool pngScreenshots = false;      // "PNG Screenshots": pictures as PNG instead of BMP
   bool mirrorScreenshots = false;   // "Mirror Screenshots": a copy in the desktop's Pictures
   KeyBindings keys = DefaultKeyBindings();  // "Key Forward", ... by scan code

@@ -451,6 +451,8 @@ void LauncherWindow::DrawComfort() {
   yesNo("png", 1, 2, c.pngScreenshots);
   ComfortLabel(advanced_, 1, 3, "Copy To Pictures :", "Also put each screenshot in your Pictures folder.");
   yesNo("mirror", 1, 3, c.mirrorScreenshots);
+  ComfortLabel(advanced_, 1, 4, "Resizable Window :", "A windowed game may be sized freely; the picture keeps its shape.");
+  yesNo("resizable", 1, 4, c.resizableWindow);
 }
 
 void LauncherWindow::DrawKeys() {

@@ -81,6 +81,7 @@ int RunGame(Settings& settings, const CommandLine& cl) {
   options.height = settings.screenHeight;
   options.headless = cl.headless;
   options.rawMouse = settings.comfort.rawMouse;
+  options.resizable = settings.comfort.resizableWindow;
   if (!window.Create(options)) {
     platform::ShowMessageBox(kInitFailedCaption, "The game window could not be opened.",
                              platform::MessageBoxButtons::Ok, platform::MessageBoxAnswer::Ok);

@@ -600,8 +600,16 @@ void GlDevice::BackendPresent() {
   int dw = 0, dh = 0;
   SDL_GL_GetDrawableSize(window_, &dw, &dh);
   glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+  // A window sized otherwise than the back buffer shows it whole, in its own
+  // shape, between black bars.
+  const PresentRect to = LetterboxRect(static_cast<int>(w), static_cast<int>(h), dw, dh);
+  if (to.width != dw || to.height != dh) {
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+  }
   // Stored top row first: flip into the window's bottom-up framebuffer.
-  glBlitFramebuffer(0, 0, w, h, 0, dh, dw, 0, GL_COLOR_BUFFER_BIT, GL_LINEAR);
+  glBlitFramebuffer(0, 0, w, h, to.x, dh - to.y, to.x + to.width, dh - to.y - to.height, GL_COLOR_BUFFER_BIT,
+                    GL_LINEAR);
   SDL_GL_SwapWindow(window_);
   cache_.framebuffer = ~0u;
   cache_.valid = false;

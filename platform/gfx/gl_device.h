@@ -1,6 +1,6 @@
 // The OpenGL 3.3 core backend. Every target, the back buffer included, is an
 // offscreen framebuffer stored top row first; Present blits the back buffer
-// into the window (scaled to the drawable) and keeps a copy as the front
+// into the window (letterboxed into the drawable) and keeps a copy as the front
 // buffer for screenshots. Internal to platform/gfx.
 #pragma once
 
@@ -46,6 +46,15 @@ struct GlFramebuffer {
 void ClearGlErrors();
 // "GL error 0x..." for the oldest pending error, or empty when none is.
 std::string TakeGlError();
+
+// Where a back buffer of srcW x srcH goes in a window of dstW x dstH: as
+// large as fits without changing its shape, centred, the rest left black.
+// A window of the back buffer's size takes it whole.
+struct PresentRect {
+  int x, y, width, height;
+  bool operator==(const PresentRect&) const = default;
+};
+PresentRect LetterboxRect(int srcW, int srcH, int dstW, int dstH);
 
 class GlDevice final : public DeviceBase {
  public:

@@ -2,6 +2,7 @@
 // textures, depth surfaces, read-back.
 #include <epoxy/gl.h>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "platform/gfx/gl_device.h"
@@ -56,6 +57,19 @@ std::string Describe(SurfaceImpl* target, SurfaceImpl* depth) {
 }
 
 }  // namespace
+
+PresentRect LetterboxRect(int srcW, int srcH, int dstW, int dstH) {
+  if (srcW <= 0 || srcH <= 0 || dstW <= 0 || dstH <= 0) return {0, 0, std::max(dstW, 0), std::max(dstH, 0)};
+  // Compare dstW/srcW with dstH/srcH in integers: no rounding decides the side.
+  const long long wide = static_cast<long long>(dstW) * srcH, tall = static_cast<long long>(dstH) * srcW;
+  if (wide == tall) return {0, 0, dstW, dstH};
+  if (wide > tall) {  // bars left and right
+    const int w = static_cast<int>((static_cast<long long>(srcW) * dstH + srcH / 2) / srcH);
+    return {(dstW - w) / 2, 0, w, dstH};
+  }
+  const int h = static_cast<int>((static_cast<long long>(srcH) * dstW + srcW / 2) / srcW);
+  return {0, (dstH - h) / 2, dstW, h};
+}
 
 bool GlDevice::CreateBackBuffer() {
   UINT w = params_.BackBufferWidth, h = params_.BackBufferHeight;

@@ -161,6 +161,7 @@ bool Window::Create(const WindowOptions& options) {
       PlaceWindow(options.fullscreen, options.width, options.height, mode.w, mode.h);
   Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_SHOWN;
   if (options.fullscreen) flags |= SDL_WINDOW_FULLSCREEN;
+  if (options.resizable && !options.fullscreen) flags |= SDL_WINDOW_RESIZABLE;
   // The game thread's device asks for exactly these buffers on this window.
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);

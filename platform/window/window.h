@@ -33,6 +33,7 @@ struct WindowOptions {
   // Relative mouse motion as the device reports it (XInput2 raw events on X11),
   // or through pointer warping, which the desktop's acceleration shapes.
   bool rawMouse = true;
+  bool resizable = false;  // windowed only: the player may size it
 };
 
 // Where a window of the given size goes: full screen covers the screen from

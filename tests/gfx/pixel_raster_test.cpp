@@ -1,4 +1,5 @@
 // Rasterisation, texture stages, per-pixel tests, blending and render targets.
+#include "platform/gfx/gl_device.h"
 #include "tests/gfx/gl_fixture.h"
 
 namespace halvex::gfx::test {
@@ -287,3 +288,18 @@ TEST_F(RasterTest, CachedStateMatchesStateSentEveryDraw) {
 
 }  // namespace
 }  // namespace halvex::gfx::test
+
+namespace halvex::gfx {
+namespace {
+
+TEST(LetterboxRect, KeepsTheShapeCentredAndTakesAMatchingWindowWhole) {
+  EXPECT_EQ(LetterboxRect(640, 480, 640, 480), (PresentRect{0, 0, 640, 480}));
+  EXPECT_EQ(LetterboxRect(640, 480, 1280, 960), (PresentRect{0, 0, 1280, 960}));
+  EXPECT_EQ(LetterboxRect(640, 480, 960, 480), (PresentRect{160, 0, 640, 480})) << "bars left and right";
+  EXPECT_EQ(LetterboxRect(640, 480, 640, 960), (PresentRect{0, 240, 640, 480})) << "bars above and below";
+  EXPECT_EQ(LetterboxRect(800, 600, 1921, 1080), (PresentRect{240, 0, 1440, 1080}));
+  EXPECT_EQ(LetterboxRect(800, 600, 0, 0), (PresentRect{0, 0, 0, 0})) << "a minimised window";
+}
+
+}  // namespace
+}  // namespace halvex::gfx

@@ -214,6 +214,34 @@ TEST_F(WindowE2E, AReboundKeyMovesThePlayerAndTheOldOneNoLonger) {
   ExpectCleanExit(60000);
 }
 
+TEST_F(WindowE2E, AResizedWindowShowsTheWholePictureBetweenBlackBars) {
+  fs::create_directories(work_ / "cfg" / "varnholt");
+  std::ofstream(work_ / "cfg" / "varnholt" / "halvex.conf")
+      << "[Software\\\\Varnholt\\\\Halvex\\\\Comfort]\nResizable Window=1\n";
+  StartGame();
+  const std::size_t at = EnterTheMatch();
+  ASSERT_TRUE(game_.WaitForLine(" pos ", kStepMs, at));
+  // Half as wide again as the 640 x 480 picture: 160-pixel bars at each side.
+  x_.Resize(window_, 960, 480);
+  std::this_thread::sleep_for(1500ms);
+  int w = 0, h = 0;
+  const std::vector<std::uint32_t> shown = x_.Capture(window_, &w, &h);
+  ASSERT_EQ(w, 960);
+  ASSERT_EQ(h, 480);
+  auto litIn = [&](int x0, int x1) {
+    int lit = 0;
+    for (int y = 0; y < h; y += 4)
+      for (int x = x0; x < x1; x += 4) lit += shown[static_cast<std::size_t>(y) * w + x] != 0;
+    return lit;
+  };
+  EXPECT_EQ(litIn(0, 158), 0) << "the left bar is black";
+  EXPECT_EQ(litIn(802, 960), 0) << "the right bar is black";
+  EXPECT_GT(litIn(160, 800), 160 * 120 / 2) << "the picture fills the middle";
+  HoldUntil("Escape", "trace: match ended by escape", at, kStepMs);
+  LeaveTheClosingScreen();
+  ExpectCleanExit(60000);
+}
+
 TEST_F(WindowE2E, EscapeInChatDropsTheLineAndTheMatchGoesOn) {
   StartGame();
   std::size_t at = OpenChat(EnterTheMatch());

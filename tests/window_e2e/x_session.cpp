@@ -198,4 +198,27 @@ void XSession::Close(unsigned long window) {
   Sync();
 }
 
+void XSession::Resize(unsigned long window, int width, int height) {
+  // At the screen's corner, so all of it stays on the screen to be seen.
+  XMoveResizeWindow(dpy_, window, 0, 0, static_cast<unsigned>(width), static_cast<unsigned>(height));
+  Sync();
+}
+
+std::vector<std::uint32_t> XSession::Capture(unsigned long window, int* width, int* height) {
+  XWindowAttributes a{};
+  std::vector<std::uint32_t> pixels;
+  *width = *height = 0;
+  if (!XGetWindowAttributes(dpy_, window, &a)) return pixels;
+  XImage* image = XGetImage(dpy_, window, 0, 0, static_cast<unsigned>(a.width), static_cast<unsigned>(a.height),
+                            AllPlanes, ZPixmap);
+  if (!image) return pixels;
+  *width = a.width;
+  *height = a.height;
+  pixels.reserve(static_cast<std::size_t>(a.width) * static_cast<std::size_t>(a.height));
+  for (int y = 0; y < a.height; ++y)
+    for (int x = 0; x < a.width; ++x) pixels.push_back(static_cast<std::uint32_t>(XGetPixel(image, x, y) & 0xFFFFFF));
+  XDestroyImage(image);
+  return pixels;
+}
+
 }  // namespace halvex::test

@@ -6,7 +6,9 @@
 
 #include <sys/types.h>
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 struct _XDisplay;
 
@@ -46,6 +48,10 @@ class XSession {
   void Click(unsigned long window, int x, int y);
   // The close request a window manager sends for the close button.
   void Close(unsigned long window);
+  // Sizes the window, as dragging its frame does, and puts it at the screen's corner.
+  void Resize(unsigned long window, int width, int height);
+  // What the window shows now: width x height pixels as 0xRRGGBB, rows top first.
+  std::vector<std::uint32_t> Capture(unsigned long window, int* width, int* height);
 
  private:
   void Sync();
