@@ -106,6 +106,9 @@ class DeviceBase : public Counted<Device> {
   void Unregister(ResourceLink* link);
   virtual void BackendForget(ResourceLink* /*link*/) {}  // drop GL names of a dying resource
   virtual void BackendTextureChanged(TextureImpl* /*texture*/) {}
+  // Reads back the level bytes of a texture whose pixels the backend kept on
+  // the device only (TextureImpl::bytesOnDevice); false when it cannot.
+  virtual bool BackendRestoreTexture(TextureImpl* /*texture*/) { return false; }
 
   // Reads the current target as 0xAARRGGBB, top row first.
   virtual HRESULT BackendReadBack(std::vector<D3DCOLOR>* pixels, UINT* width, UINT* height) = 0;

@@ -212,6 +212,10 @@ GlDevice::~GlDevice() {
   if (!context_) return;
   SDL_GL_MakeCurrent(window_, context_);
   ReleaseImplicitSurfaces();
+  // Textures the game still holds outlive their GL copies: bring back the
+  // pixels that live there only, so a later lock still finds them.
+  for (ResourceLink* link : resources_)
+    if (link->texture) BackendRestoreTexture(link->texture);
   for (ResourceLink* link : resources_) BackendForget(link);
   for (auto& [key, p] : programs_) glDeleteProgram(p.program);
   for (auto& [key, fbo] : fbos_) glDeleteFramebuffers(1, &fbo.name);

@@ -72,6 +72,7 @@ class GlDevice final : public DeviceBase {
   HRESULT BackendReadFront(std::vector<D3DCOLOR>* pixels, UINT* width, UINT* height) override;
   void BackendForget(ResourceLink* link) override;
   void BackendTextureChanged(TextureImpl* texture) override;
+  bool BackendRestoreTexture(TextureImpl* texture) override;
 
  protected:
   void BackendClear(DWORD flags, D3DCOLOR color, float z, DWORD stencil) override;

@@ -53,6 +53,11 @@ GLenum MinFilter(DWORD min, DWORD mip) {
 void GlDevice::UploadTexture(TextureImpl* t) {
   bool target = (t->usage & D3DUSAGE_RENDERTARGET) != 0;
   if (target && t->link.glName) return;  // its pixels live on the device only
+  if (t->bytesOnDevice) {
+    // GL holds exactly these pixels already, so a discard changes nothing.
+    if (t->link.glName) t->link.dirty = false;
+    return;
+  }
   if (!t->link.glName) {
     glGenTextures(1, &t->link.glName);
     t->link.glKind = 2;
@@ -83,6 +88,16 @@ void GlDevice::UploadTexture(TextureImpl* t) {
     if (name == t->link.glName) name = ~0u;
   std::string error = TakeGlError();
   t->link.glFailed = !error.empty();
+  // GL has the pixels now: keep them there only, as a hardware device does
+  // with managed textures. Locks read them back (BackendRestoreTexture). A refused
+  // upload keeps its bytes for the next try; system-memory textures are
+  // never drawn from, and a level locked right now still needs its pointer.
+  bool anyLocked = false;
+  for (const auto& l : t->levels) anyLocked |= l.locked;
+  if (!target && !t->link.glFailed && !anyLocked && t->link.pool != D3DPOOL_SYSTEMMEM) {
+    for (auto& l : t->levels) std::vector<BYTE>().swap(l.bytes);
+    t->bytesOnDevice = true;
+  }
   if (t->link.glFailed) {
     char what[96];
     std::snprintf(what, sizeof what, "texture %ux%u %s (%zu levels%s)", t->levels[0].width, t->levels[0].height,
@@ -90,6 +105,38 @@ void GlDevice::UploadTexture(TextureImpl* t) {
     Report(std::string(what) + " is refused by GL (" + error +
            (compressed && !hasS3tc_ ? ", no block-compressed textures here)" : ")"));
   }
+}
+
+bool GlDevice::BackendRestoreTexture(TextureImpl* t) {
+  if (!t->bytesOnDevice) return true;
+  if (!context_ || !t->link.glName) return false;
+  glActiveTexture(GL_TEXTURE7);  // leave the stages' bindings alone
+  glBindTexture(GL_TEXTURE_2D, t->link.glName);
+  for (unsigned& name : cache_.textures)
+    if (name == t->link.glName) name = ~0u;
+  GlFormat f = FormatOf(t->format);
+  bool compressed = IsCompressedFormat(t->format);
+  ClearGlErrors();  // only the read's own errors count
+  for (size_t i = 0; i < t->levels.size(); ++i) {
+    auto& l = t->levels[i];
+    l.bytes.resize(FormatLevelSize(t->format, l.width, l.height));
+    // Read in the upload's own format and type, so the bytes come back as
+    // they went in (GL's swizzle applies to sampling only).
+    if (compressed)
+      glGetCompressedTexImage(GL_TEXTURE_2D, static_cast<GLint>(i), l.bytes.data());
+    else
+      glGetTexImage(GL_TEXTURE_2D, static_cast<GLint>(i), f.format, f.type, l.bytes.data());
+  }
+  if (std::string error = TakeGlError(); !error.empty()) {
+    for (auto& l : t->levels) std::vector<BYTE>().swap(l.bytes);
+    char what[80];
+    std::snprintf(what, sizeof what, "texture %ux%u %s", t->levels[0].width, t->levels[0].height,
+                  FormatName(t->format));
+    Report(std::string("reading back ") + what + " failed (" + error + ")");
+    return false;
+  }
+  t->bytesOnDevice = false;
+  return true;
 }
 
 void GlDevice::BackendTextureChanged(TextureImpl* texture) {

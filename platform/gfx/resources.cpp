@@ -177,6 +177,7 @@ TextureImpl::TextureImpl(DeviceBase* device, UINT width, UINT height, UINT level
                          D3DFORMAT format_, D3DPOOL pool)
     : usage(usage_), format(format_) {
   link.pool = pool;
+  link.texture = this;
   if (levelCount == 0) {  // a full chain down to 1x1
     levelCount = 1;
     for (UINT w = width, h = height; w > 1 || h > 1; w = std::max(1u, w / 2), h = std::max(1u, h / 2))
@@ -209,6 +210,11 @@ HRESULT TextureImpl::GetDevice(Device** device) {
   return S_OK;
 }
 
+bool TextureImpl::EnsureBytes() {
+  if (!bytesOnDevice) return true;
+  return link.device && link.device->BackendRestoreTexture(this);
+}
+
 void TextureImpl::PreLoad() {
   if (link.device) link.device->BackendTextureChanged(this);
 }
@@ -228,7 +234,8 @@ HRESULT TextureImpl::GetSurfaceLevel(UINT level, Surface** surface) {
 HRESULT TextureImpl::LockRect(UINT level, D3DLOCKED_RECT* locked, const RECT* rect, DWORD /*flags*/) {
   if (level >= levels.size() || !locked) return D3DERR_INVALIDCALL;
   Level& l = levels[level];
-  if (l.bytes.empty() || l.locked) return D3DERR_INVALIDCALL;  // render targets are not lockable
+  if ((usage & D3DUSAGE_RENDERTARGET) || l.locked) return D3DERR_INVALIDCALL;  // render targets are not lockable
+  if (!EnsureBytes()) return E_FAIL;
   UINT pitch = FormatPitch(format, l.width);
   BYTE* base = l.bytes.data();
   if (rect) {

@@ -1,6 +1,7 @@
 // Device resources, shared by both backends. Every resource keeps its bytes
 // in system memory (so managed ones survive a reset and the recorder can be
-// inspected); the OpenGL backend mirrors them into GL objects when dirty.
+// inspected); the OpenGL backend mirrors them into GL objects when dirty, and
+// lets textures drop theirs once GL holds them (see TextureImpl::EnsureBytes).
 // Internal to platform/gfx.
 #pragma once
 
@@ -40,6 +41,8 @@ class Counted : public Interface {
 
 // Base of every resource: registered with its device until destroyed, so the
 // device can count default-pool objects and drop GL names.
+class TextureImpl;
+
 struct ResourceLink {
   DeviceBase* device = nullptr;
   D3DPOOL pool = D3DPOOL_MANAGED;
@@ -48,6 +51,7 @@ struct ResourceLink {
   UINT serial = 0;      // creation number, names the resource in the call log
   bool dirty = true;
   bool glFailed = false;  // GL refused its last upload: draws using it fail
+  TextureImpl* texture = nullptr;  // the texture this link belongs to, if it is one
 };
 
 template <class Interface>
@@ -78,8 +82,6 @@ class BufferImpl final : public Counted<Interface> {
 
 using VertexBufferImpl = BufferImpl<VertexBuffer>;
 using IndexBufferImpl = BufferImpl<IndexBuffer>;
-
-class TextureImpl;
 
 enum class SurfaceKind { TextureLevel, DepthStencil, Image, BackBuffer };
 
@@ -121,9 +123,15 @@ class TextureImpl final : public Counted<Texture> {
   HRESULT LockRect(UINT level, D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags) override;
   HRESULT UnlockRect(UINT level) override;
 
+  // Brings the level bytes back from the device when the backend dropped
+  // them; false when it could not. Call before reading or writing them.
+  bool EnsureBytes();
+
   struct Level {
     UINT width, height;
-    std::vector<BYTE> bytes;  // empty for render targets: their pixels live on the device
+    // Empty for render targets, and while bytesOnDevice: then the pixels
+    // live on the device only.
+    std::vector<BYTE> bytes;
     SurfaceImpl* surface = nullptr;
     bool locked = false;
   };
@@ -131,6 +139,9 @@ class TextureImpl final : public Counted<Texture> {
   std::vector<Level> levels;
   DWORD usage;
   D3DFORMAT format;
+  // The GL backend released the level bytes after uploading them: loaded
+  // textures would otherwise sit in memory twice.
+  bool bytesOnDevice = false;
 };
 
 }  // namespace halvex::gfx

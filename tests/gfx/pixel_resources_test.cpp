@@ -145,6 +145,83 @@ TEST_F(ResourceTest, ResetKeepsManagedTexturesAndTakesTheNewSize) {
   t->Release();
 }
 
+// Once drawn, a texture's pixels live in GL only: a lock reads them back as
+// they were written, in every format and level, an edit shows on the next
+// draw, and the pixels outlive the device.
+TEST_F(ResourceTest, DrawnTexturesLockWithTheirOwnBytes) {
+  std::vector<D3DFORMAT> formats = {D3DFMT_A8R8G8B8, D3DFMT_X8R8G8B8, D3DFMT_R5G6B5, D3DFMT_A1R5G5B5,
+                                    D3DFMT_A4R4G4B4};
+  if (SDL_GL_ExtensionSupported("GL_EXT_texture_compression_s3tc")) formats.push_back(D3DFMT_DXT1);
+  dev_->SetRenderState(D3DRS_LIGHTING, FALSE);
+  std::vector<Texture*> textures;
+  std::vector<std::vector<BYTE>> written;  // each level's bytes, in order
+  for (D3DFORMAT format : formats) {
+    Texture* t = nullptr;
+    ASSERT_EQ(dev_->CreateTexture(8, 8, 2, 0, format, D3DPOOL_MANAGED, &t), S_OK);
+    for (UINT level = 0; level < 2; ++level) {
+      D3DLOCKED_RECT lr{};
+      ASSERT_EQ(t->LockRect(level, &lr, nullptr, 0), S_OK);
+      D3DSURFACE_DESC desc{};
+      t->GetLevelDesc(level, &desc);
+      std::vector<BYTE> bytes(desc.Size);
+      for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = BYTE(i * 37 + format + level * 11);
+      std::memcpy(lr.pBits, bytes.data(), bytes.size());
+      t->UnlockRect(level);
+      written.push_back(bytes);
+    }
+    dev_->SetTexture(0, t);
+    DrawColorQuad(0xFFFFFFFF);
+    textures.push_back(t);
+  }
+  auto expectWritten = [&](const char* when) {
+    for (size_t i = 0; i < textures.size(); ++i) {
+      for (UINT level = 0; level < 2; ++level) {
+        Surface* surface = nullptr;  // through the level's surface, as loaders lock them
+        textures[i]->GetSurfaceLevel(level, &surface);
+        D3DLOCKED_RECT lr{};
+        ASSERT_EQ(surface->LockRect(&lr, nullptr, D3DLOCK_READONLY), S_OK) << when;
+        const auto& bytes = written[i * 2 + level];
+        EXPECT_EQ(std::memcmp(lr.pBits, bytes.data(), bytes.size()), 0)
+            << when << ": format " << formats[i] << " level " << level;
+        surface->UnlockRect();
+        surface->Release();
+      }
+    }
+  };
+  expectWritten("after drawing");
+
+  // Drawn again after those locks, then edited: the edit is what is drawn.
+  dev_->SetTexture(0, textures[0]);
+  DrawColorQuad(0xFFFFFFFF);
+  D3DLOCKED_RECT lr{};
+  ASSERT_EQ(textures[0]->LockRect(0, &lr, nullptr, 0), S_OK);
+  for (UINT y = 0; y < 8; ++y)
+    for (UINT x = 0; x < 8; ++x) reinterpret_cast<D3DCOLOR*>(static_cast<BYTE*>(lr.pBits) + y * lr.Pitch)[x] = 0xFF0000FF;
+  textures[0]->UnlockRect(0);
+  DrawColorQuad(0xFFFFFFFF);
+  EXPECT_TRUE(Near(Pixel(32, 32), {0, 0, 255, 0}, 1));
+  if (formats.back() == D3DFMT_DXT1) {
+    ASSERT_EQ(textures.back()->LockRect(0, &lr, nullptr, 0), S_OK);
+    const BYTE red[8] = {0x00, 0xF8, 0x1F, 0x00, 0, 0, 0, 0};  // colour 0 red, all texels 0
+    for (int block = 0; block < 4; ++block) std::memcpy(static_cast<BYTE*>(lr.pBits) + block * 8, red, 8);
+    textures.back()->UnlockRect(0);
+    dev_->SetTexture(0, textures.back());
+    DrawColorQuad(0xFFFFFFFF);
+    EXPECT_TRUE(Near(Pixel(32, 32), {255, 0, 0, 0}, 2));
+    for (int block = 0; block < 4; ++block) std::memcpy(written[written.size() - 2].data() + block * 8, red, 8);
+  }
+  for (UINT y = 0; y < 8; ++y)
+    for (UINT x = 0; x < 8; ++x) std::memcpy(written[0].data() + (y * 8 + x) * 4, "\xFF\x00\x00\xFF", 4);
+
+  dev_->SetTexture(0, nullptr);
+  white_->Release();
+  white_ = nullptr;
+  dev_->Release();
+  dev_ = nullptr;
+  expectWritten("after the device is gone");
+  for (Texture* t : textures) t->Release();
+}
+
 // A colour and depth pair GL cannot draw into is refused, and drawing goes on
 // into the target that was set; a back buffer GL cannot hold is refused by
 // Reset, which leaves the device lost until a size it can take.
