@@ -117,7 +117,9 @@ void ParticleSystem::Update(float dt, const EmitParams& e, GameRandom& random) {
 }
 
 void ParticleSystem::Draw(gfx::Device* d, const Camera& cam, const Matrix& billboard) const {
-  ForEach([&](const Particle& p) { DrawQuadAt(d, cam, p.position + offset, billboard); });
+  if (liveCount_ == 0) return;
+  QuadBatch batch(d, cam, billboard);
+  ForEach([&](const Particle& p) { batch.Add(p.position + offset); });
 }
 
 }  // namespace halvex::render

@@ -47,7 +47,7 @@ class ParticleSystem {
   // Advances every particle by dt seconds on this system's clock and emits
   // up to params.count new ones (never beyond the maximum).
   void Update(float dt, const EmitParams& params, GameRandom& random);
-  // One quad per live particle; the shared quad must be bound as stream 0.
+  // One billboard quad per live particle, drawn together (see QuadBatch).
   void Draw(gfx::Device* d, const Camera& cam, const Matrix& billboard) const;
 
   int liveCount() const { return liveCount_; }

@@ -11,12 +11,6 @@ using namespace gfx;
 
 namespace {
 
-struct QuadVertex {
-  float x, y, z;
-  D3DCOLOR colour;
-  float u, v;
-};
-static_assert(sizeof(QuadVertex) == 24);
 
 void DrawSubsetWith(Device* d, const CVarnMesh& mesh, DWORD i, bool ownTexture) {
   if (i < mesh.materials.size()) d->SetMaterial(&mesh.materials[i]);
@@ -77,6 +71,41 @@ void FillQuad(VertexBuffer* quad, float left, float top, float right, float bott
 void DrawQuadAt(Device* d, const Camera& cam, const Vec3& position, const Matrix& m) {
   SetBillboardWorld(d, cam, position, m);
   d->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2);
+}
+
+QuadBatch::QuadBatch(Device* d, const Camera& cam, const Matrix& m) : device_(d), cam_(cam), m_(m) {
+  static const D3DMATRIX kIdentity = ToD3D(MatrixIdentity());
+  d->SetTransform(D3DTS_WORLD, &kIdentity);
+}
+
+QuadBatch::~QuadBatch() { Flush(); }
+
+void QuadBatch::Add(const Vec3& position) {
+  // The corners of the shared quad at half-size 1, as its strip orders them,
+  // through the world matrix the quad's own draw would have had.
+  static const QuadVertex kCorners[4] = {{-1, -1, 0, 0xffffffff, 0, 1},
+                                         {-1, 1, 0, 0xffffffff, 0, 0},
+                                         {1, -1, 0, 0xffffffff, 1, 1},
+                                         {1, 1, 0, 0xffffffff, 1, 0}};
+  static const int kStripAsList[6] = {0, 1, 2, 2, 1, 3};
+  if (count_ == kQuads) Flush();
+  const Matrix world = m_ * MatrixTranslation(position.x, position.y, position.z) * cam_.view;
+  QuadVertex placed[4];
+  for (int i = 0; i < 4; ++i) {
+    const Vec4 p = Vec3Transform(Vec3(kCorners[i].x, kCorners[i].y, kCorners[i].z), world);
+    placed[i] = kCorners[i];
+    placed[i].x = p.x;
+    placed[i].y = p.y;
+    placed[i].z = p.z;
+  }
+  QuadVertex* out = vertices_ + 6 * count_++;
+  for (int i = 0; i < 6; ++i) out[i] = placed[kStripAsList[i]];
+}
+
+void QuadBatch::Flush() {
+  if (count_ == 0) return;
+  device_->DrawPrimitiveUP(D3DPT_TRIANGLELIST, static_cast<UINT>(2 * count_), vertices_, sizeof(QuadVertex));
+  count_ = 0;
 }
 
 void DrawSplit(Device* d, const CVarnMesh& mesh, bool opaque, bool translucent) {

@@ -19,6 +19,14 @@ struct Camera {
 
 gfx::D3DMATRIX ToD3D(const Matrix& m);
 
+// The shared quad's vertex: position, colour, texture coordinates.
+struct QuadVertex {
+  float x, y, z;
+  gfx::D3DCOLOR colour;
+  float u, v;
+};
+static_assert(sizeof(QuadVertex) == 24);
+
 // out = Rx * Ry * Rz * S.
 Matrix BuildOrientation(float ax, float ay, float az, float sx, float sy, float sz);
 void SetBillboardWorld(gfx::Device* d, const Camera& cam, const Vec3& position, const Matrix& m);
@@ -26,6 +34,27 @@ void SetBillboardWorld(gfx::Device* d, const Camera& cam, const Vec3& position, 
 Matrix SetObjectWorld(gfx::Device* d, const Camera& cam, const Vec3& angles, const Vec3& position,
                       const Vec3& scale);
 void SetCamera(Camera& cam, const Vec3& eye, const Vec3& target);
+
+// Many copies of the shared quad at half-size 1, each through m at its own
+// position, drawn together: the corners are placed on the CPU and the world
+// transform is left at identity. What is added is drawn by the destructor.
+class QuadBatch {
+ public:
+  QuadBatch(gfx::Device* d, const Camera& cam, const Matrix& m);
+  ~QuadBatch();
+  QuadBatch(const QuadBatch&) = delete;
+  QuadBatch& operator=(const QuadBatch&) = delete;
+  void Add(const Vec3& position);
+
+ private:
+  void Flush();
+  static constexpr int kQuads = 256;  // a draw's worth, kept on the stack
+  gfx::Device* device_;
+  const Camera& cam_;
+  const Matrix& m_;
+  int count_ = 0;
+  QuadVertex vertices_[6 * kQuads];
+};
 float FacingDot(const Vec3& from, const Vec3& to, const Vec3& direction);
 
 // Rewrites the shared quad's corners (z = 0), white, with the usual

@@ -94,6 +94,16 @@ TEST_F(SpritePixels, ACombatantsShadowIsTwelveUnitsAcrossAndABloodDropOne) {
   DrawWorldBlood(in_, *state_, camera_, frame_);
   dev_->EndScene();
   EXPECT_NEAR(LitSide(), 1.0f, 0.3f) << "the shared quad at half-size 1 through the half-size billboard";
+
+  // A spray's drops go in batches, not a draw each.
+  one.count = 300;
+  drops.Update(0.0f, one, random);
+  ASSERT_EQ(drops.liveCount(), 301);
+  const std::uint64_t before = DrawCallCount(dev_);
+  dev_->BeginScene();
+  DrawWorldBlood(in_, *state_, camera_, frame_);
+  dev_->EndScene();
+  EXPECT_EQ(DrawCallCount(dev_) - before, 2u);
 }
 
 }  // namespace
