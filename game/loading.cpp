@@ -9,6 +9,7 @@
 #include "content/loading_files.h"
 #include "game/game.h"
 #include "game/loading_screen.h"
+#include "platform/memory/memory.h"
 #include "platform/window/message_box.h"
 
 namespace halvex::game {
@@ -122,24 +123,32 @@ HRESULT Game::FullLoad() {
     content_.area = ReadAreaOptions(area + "\\options.txt");
     content_.pickups = ReadPickupLists(area + "\\items.txt");
     content_.trees = ReadTreePositions(area + "\\trees.txt");
+    // Each stage's decoded images and model files go back to the system
+    // before the next stage allocates its own: held on to, the freed pages
+    // would add up to the load's, and so the game's, peak memory.
+    const auto stageDone = [](const char* what) {
+      platform::ReleaseFreedMemory();
+      MarkStartup(what);
+    };
     LoadTextureDatabase(d, content_.database, &screen);
     screen.ShowPending();  // the full bar stays up while the silent loads below run
-    MarkStartup("texture database loaded");
+    stageDone("texture database loaded");
     LoadFixedTextures(d, content_.fixed);
-    MarkStartup("fixed textures loaded");
+    stageDone("fixed textures loaded");
     content_.LoadModels(d, [] {});
-    MarkStartup("models loaded");
+    stageDone("models loaded");
     if (settings_.renderDetail) LoadMultiTexTable(area, content_.multiTex, &screen);
     BuildCollisionMap(d, area, content_.tiles, &screen);
-    MarkStartup("collision map built");
+    stageDone("collision map built");
     BuildWorldMap(d, area, settings_.renderDetail, content_.database, content_.tiles, &screen);
-    MarkStartup("world map built");
+    stageDone("world map built");
     content_.LinkCollision();
     state_->player.weaponIndex = 0;
     screen.Redraw("Loading Complete, Starting Game");
     files->Close();
-    MarkStartup("loading done");
   }
+  platform::ReleaseFreedMemory();
+  MarkStartup("loading done");
   if (links.setStatusText) links.setStatusText("");
   // Hold the match back until the player is here, sleeping rather than spinning.
   while (flags_.appInactive && !flags_.exitRequested) std::this_thread::sleep_for(std::chrono::milliseconds(10));

@@ -8,6 +8,7 @@
 #include "game/game.h"
 #include "game/run_report.h"
 #include "launcher/settings_store.h"
+#include "platform/memory/memory.h"
 #include "screens/intro/intro.h"
 #include "sim/invariants.h"
 #include "sim/match_summary.h"
@@ -82,6 +83,8 @@ HRESULT Game::StartMatch() {
   matchClock_->Start();
   (*timer_)(FrameTimer::kReset);
   PublishFlags();
+  // The intro's pictures and the set-up's temporaries are gone too now.
+  platform::ReleaseFreedMemory();
   MarkStartup("match set up");
   return S_OK;
 }

@@ -1,0 +1,26 @@
+#include "platform/memory/memory.h"
+
+#include <cstdlib>  // defines __GLIBC__ on glibc
+
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
+namespace halvex::platform {
+
+void KeepLargeBlocksReturnable() {
+#ifdef __GLIBC__
+  // glibc's own default, fixed: setting it turns the dynamic raise off. Not
+  // lower: the software rasteriser's per-frame 64 KiB blocks would then be
+  // mapped and unmapped every frame.
+  mallopt(M_MMAP_THRESHOLD, 128 * 1024);
+#endif
+}
+
+void ReleaseFreedMemory() {
+#ifdef __GLIBC__
+  malloc_trim(0);
+#endif
+}
+
+}  // namespace halvex::platform
