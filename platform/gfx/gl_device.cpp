@@ -386,73 +386,111 @@ GlProgram& GlDevice::ProgramFor(const DeviceState& state) {
   return p;
 }
 
+namespace {
+
+// Keeps now as kept and answers whether they differed, bit for bit as GL
+// would receive them; always true when every group is due.
+template <class T>
+bool Changed(bool all, T& kept, const T& now) {
+  if (!all && std::memcmp(&kept, &now, sizeof(T)) == 0) return false;
+  kept = now;
+  return true;
+}
+
+}  // namespace
+
 void GlDevice::UploadUniforms(GlProgram& p, const DeviceState& s) {
-  if (!p.fresh && !bypassCache && std::memcmp(&p.uploaded, &s, sizeof s) == 0) return;
-  p.uploaded = s;
+  const bool all = p.fresh || bypassCache;
   p.fresh = false;
+  GlUniformInputs& sent = p.sent;
   const auto& rs = s.renderStates;
   const D3DMATRIX& view = s.transforms[1];
-  D3DMATRIX wv = Multiply(s.transforms[0], view);
-  glUniformMatrix4fv(p.loc[kWV], 1, GL_FALSE, &wv.m[0][0]);
-  glUniformMatrix4fv(p.loc[kProj], 1, GL_FALSE, &s.transforms[2].m[0][0]);
-  float nm[9];
-  NormalMatrix(wv, nm);
-  glUniformMatrix3fv(p.loc[kNormalMat], 1, GL_FALSE, nm);
-  glUniform4f(p.loc[kViewport], float(s.viewport.X), float(s.viewport.Y), float(s.viewport.Width),
-              float(s.viewport.Height));
-  glUniform4fv(p.loc[kMatDiffuse], 1, &s.material.Diffuse.r);
-  glUniform4fv(p.loc[kMatAmbient], 1, &s.material.Ambient.r);
-  glUniform4fv(p.loc[kMatSpecular], 1, &s.material.Specular.r);
-  glUniform4fv(p.loc[kMatEmissive], 1, &s.material.Emissive.r);
-  glUniform1f(p.loc[kMatPower], s.material.Power);
   float c[4];
-  ColorToFloats(rs[D3DRS_AMBIENT], c);
-  glUniform4fv(p.loc[kAmbient], 1, c);
 
-  // Enabled lights, turned into camera space once per change.
-  int types[kMaxLights];
-  float diffuse[kMaxLights][4], specular[kMaxLights][4], ambient[kMaxLights][4];
-  float pos[kMaxLights][3], dir[kMaxLights][3], att[kMaxLights][3], spot[kMaxLights][3], range[kMaxLights];
-  int n = 0;
-  for (DWORD i = 0; i < kMaxLights; ++i) {
-    if (!s.lightEnabled[i]) continue;
-    const D3DLIGHT8& l = s.lights[i];
-    types[n] = static_cast<int>(l.Type);
-    std::memcpy(diffuse[n], &l.Diffuse, 16);
-    std::memcpy(specular[n], &l.Specular, 16);
-    std::memcpy(ambient[n], &l.Ambient, 16);
-    D3DVECTOR p3 = TransformPoint(l.Position, view);
-    D3DVECTOR d3 = TransformNormalized(l.Direction, view, -1.0f);  // toward the light
-    std::memcpy(pos[n], &p3, 12);
-    std::memcpy(dir[n], &d3, 12);
-    att[n][0] = l.Attenuation0;
-    att[n][1] = l.Attenuation1;
-    att[n][2] = l.Attenuation2;
-    spot[n][0] = std::cos(l.Theta / 2);
-    spot[n][1] = std::cos(l.Phi / 2);
-    spot[n][2] = l.Falloff;
-    range[n] = l.Range;
-    ++n;
+  if (Changed(all, sent.transforms, {s.transforms[0], s.transforms[1], s.transforms[2]})) {
+    D3DMATRIX wv = Multiply(s.transforms[0], view);
+    glUniformMatrix4fv(p.loc[kWV], 1, GL_FALSE, &wv.m[0][0]);
+    glUniformMatrix4fv(p.loc[kProj], 1, GL_FALSE, &s.transforms[2].m[0][0]);
+    float nm[9];
+    NormalMatrix(wv, nm);
+    glUniformMatrix3fv(p.loc[kNormalMat], 1, GL_FALSE, nm);
   }
-  glUniform1i(p.loc[kLightCount], n);
-  if (n > 0) {
-    glUniform1iv(p.loc[kLType], n, types);
-    glUniform4fv(p.loc[kLDiffuse], n, &diffuse[0][0]);
-    glUniform4fv(p.loc[kLSpecular], n, &specular[0][0]);
-    glUniform4fv(p.loc[kLAmbient], n, &ambient[0][0]);
-    glUniform3fv(p.loc[kLPos], n, &pos[0][0]);
-    glUniform3fv(p.loc[kLDir], n, &dir[0][0]);
-    glUniform3fv(p.loc[kLAtt], n, &att[0][0]);
-    glUniform3fv(p.loc[kLSpot], n, &spot[0][0]);
-    glUniform1fv(p.loc[kLRange], n, range);
+  if (Changed(all, sent.viewport, s.viewport))
+    glUniform4f(p.loc[kViewport], float(s.viewport.X), float(s.viewport.Y), float(s.viewport.Width),
+                float(s.viewport.Height));
+  if (Changed(all, sent.material, s.material)) {
+    glUniform4fv(p.loc[kMatDiffuse], 1, &s.material.Diffuse.r);
+    glUniform4fv(p.loc[kMatAmbient], 1, &s.material.Ambient.r);
+    glUniform4fv(p.loc[kMatSpecular], 1, &s.material.Specular.r);
+    glUniform4fv(p.loc[kMatEmissive], 1, &s.material.Emissive.r);
+    glUniform1f(p.loc[kMatPower], s.material.Power);
   }
-  glUniform3f(p.loc[kFog], DwordToFloat(rs[D3DRS_FOGSTART]), DwordToFloat(rs[D3DRS_FOGEND]),
-              DwordToFloat(rs[D3DRS_FOGDENSITY]));
-  ColorToFloats(rs[D3DRS_FOGCOLOR], c);
-  glUniform3fv(p.loc[kFogColor], 1, c);
-  ColorToFloats(rs[D3DRS_TEXTUREFACTOR], c);
-  glUniform4fv(p.loc[kTFactor], 1, c);
-  glUniform1f(p.loc[kAlphaRef], static_cast<float>(rs[D3DRS_ALPHAREF] & 0xFF));
+  if (Changed(all, sent.ambient, rs[D3DRS_AMBIENT])) {
+    ColorToFloats(rs[D3DRS_AMBIENT], c);
+    glUniform4fv(p.loc[kAmbient], 1, c);
+  }
+
+  // A program without lighting has no light uniforms to keep current.
+  bool lightsDue = all || sent.lightEnabled != s.lightEnabled;
+  if (p.loc[kLightCount] >= 0 && !lightsDue) {
+    for (DWORD i = 0; i < kMaxLights && !lightsDue; ++i)
+      lightsDue = s.lightEnabled[i] &&
+                  (std::memcmp(&sent.lights[i], &s.lights[i], sizeof s.lights[i]) != 0 ||
+                   std::memcmp(&sent.lightView, &view, sizeof view) != 0);
+  }
+  if (p.loc[kLightCount] >= 0 && lightsDue) {
+    sent.lightEnabled = s.lightEnabled;
+    sent.lightView = view;
+    // Enabled lights, turned into camera space once per change.
+    int types[kMaxLights];
+    float diffuse[kMaxLights][4], specular[kMaxLights][4], ambient[kMaxLights][4];
+    float pos[kMaxLights][3], dir[kMaxLights][3], att[kMaxLights][3], spot[kMaxLights][3], range[kMaxLights];
+    int n = 0;
+    for (DWORD i = 0; i < kMaxLights; ++i) {
+      if (!s.lightEnabled[i]) continue;
+      const D3DLIGHT8& l = s.lights[i];
+      sent.lights[i] = l;
+      types[n] = static_cast<int>(l.Type);
+      std::memcpy(diffuse[n], &l.Diffuse, 16);
+      std::memcpy(specular[n], &l.Specular, 16);
+      std::memcpy(ambient[n], &l.Ambient, 16);
+      D3DVECTOR p3 = TransformPoint(l.Position, view);
+      D3DVECTOR d3 = TransformNormalized(l.Direction, view, -1.0f);  // toward the light
+      std::memcpy(pos[n], &p3, 12);
+      std::memcpy(dir[n], &d3, 12);
+      att[n][0] = l.Attenuation0;
+      att[n][1] = l.Attenuation1;
+      att[n][2] = l.Attenuation2;
+      spot[n][0] = std::cos(l.Theta / 2);
+      spot[n][1] = std::cos(l.Phi / 2);
+      spot[n][2] = l.Falloff;
+      range[n] = l.Range;
+      ++n;
+    }
+    glUniform1i(p.loc[kLightCount], n);
+    if (n > 0) {
+      glUniform1iv(p.loc[kLType], n, types);
+      glUniform4fv(p.loc[kLDiffuse], n, &diffuse[0][0]);
+      glUniform4fv(p.loc[kLSpecular], n, &specular[0][0]);
+      glUniform4fv(p.loc[kLAmbient], n, &ambient[0][0]);
+      glUniform3fv(p.loc[kLPos], n, &pos[0][0]);
+      glUniform3fv(p.loc[kLDir], n, &dir[0][0]);
+      glUniform3fv(p.loc[kLAtt], n, &att[0][0]);
+      glUniform3fv(p.loc[kLSpot], n, &spot[0][0]);
+      glUniform1fv(p.loc[kLRange], n, range);
+    }
+  }
+
+  if (Changed(all, sent.fog, {rs[D3DRS_FOGSTART], rs[D3DRS_FOGEND], rs[D3DRS_FOGDENSITY]}))
+    glUniform3f(p.loc[kFog], DwordToFloat(rs[D3DRS_FOGSTART]), DwordToFloat(rs[D3DRS_FOGEND]),
+                DwordToFloat(rs[D3DRS_FOGDENSITY]));
+  if (Changed(all, sent.constants, {rs[D3DRS_FOGCOLOR], rs[D3DRS_TEXTUREFACTOR], rs[D3DRS_ALPHAREF]})) {
+    ColorToFloats(rs[D3DRS_FOGCOLOR], c);
+    glUniform3fv(p.loc[kFogColor], 1, c);
+    ColorToFloats(rs[D3DRS_TEXTUREFACTOR], c);
+    glUniform4fv(p.loc[kTFactor], 1, c);
+    glUniform1f(p.loc[kAlphaRef], static_cast<float>(rs[D3DRS_ALPHAREF] & 0xFF));
+  }
 }
 
 void GlDevice::BindVertices(const DrawRequest& r) {

@@ -4,6 +4,7 @@
 // buffer for screenshots. Internal to platform/gfx.
 #pragma once
 
+#include <array>
 #include <map>
 #include <set>
 #include <string>
@@ -14,12 +15,37 @@
 
 namespace halvex::gfx {
 
+// The states a program's uniforms were last set from, group by group, so a
+// draw sends only the groups whose states changed since that program's last
+// draw.
+struct GlUniformInputs {
+  std::array<D3DMATRIX, 3> transforms{};  // world, view, projection
+  D3DVIEWPORT8 viewport{};
+  D3DMATERIAL8 material{};
+  DWORD ambient = 0;
+  // Lights are sent in camera space: the view is one of their inputs. Only
+  // the enabled lights are kept current.
+  std::array<BOOL, kMaxLights> lightEnabled{};
+  std::array<D3DLIGHT8, kMaxLights> lights{};
+  D3DMATRIX lightView{};
+  std::array<DWORD, 3> fog{};        // start, end, density
+  std::array<DWORD, 3> constants{};  // fog colour, texture factor, alpha reference
+};
+
 struct GlProgram {
   unsigned program = 0;
   bool failed = false;  // did not compile or link: draws with it are refused
   int loc[64] = {};
-  DeviceState uploaded{};  // state its uniforms were last set from
-  bool fresh = true;
+  GlUniformInputs sent;
+  bool fresh = true;  // nothing sent yet
+};
+
+// The sampler states a stage's GL sampler was last set from; the first
+// comparison never matches.
+struct GlSamplerKey {
+  DWORD addressU = ~0u, addressV = ~0u, border = ~0u, mag = ~0u, min = ~0u, mip = ~0u, maxMip = ~0u,
+        lodBias = ~0u;
+  bool operator==(const GlSamplerKey&) const = default;
 };
 
 // The GL state the backend last sent, so unchanged states are skipped.
@@ -29,7 +55,7 @@ struct GlCache {
   unsigned arrayBuffer = ~0u, elementBuffer = ~0u;
   unsigned framebuffer = ~0u;
   unsigned textures[kMaxTextureStages] = {~0u, ~0u};
-  std::string samplerKeys[kMaxTextureStages];
+  GlSamplerKey samplers[kMaxTextureStages];
   DWORD attribFvf = ~0u, attribStride = ~0u;
   unsigned attribBuffer = ~0u;
   D3DVIEWPORT8 viewport{~0u, ~0u, ~0u, ~0u, -1.0f, -1.0f};

@@ -160,12 +160,11 @@ void GlDevice::ApplySampler(DWORD stage, TextureImpl* texture) {
   const auto& ts = state().stageStates[stage];
   bool mips = texture && texture->levels.size() > 1;
   DWORD mip = mips ? ts[D3DTSS_MIPFILTER] : D3DTEXF_NONE;
-  char key[96];
-  std::snprintf(key, sizeof key, "%u %u %u %u %u %u %u %u", ts[D3DTSS_ADDRESSU], ts[D3DTSS_ADDRESSV],
-                ts[D3DTSS_BORDERCOLOR], ts[D3DTSS_MAGFILTER], ts[D3DTSS_MINFILTER], mip,
-                ts[D3DTSS_MAXMIPLEVEL], ts[D3DTSS_MIPMAPLODBIAS]);
-  if (!bypassCache && cache_.samplerKeys[stage] == key) return;
-  cache_.samplerKeys[stage] = key;
+  const GlSamplerKey key{ts[D3DTSS_ADDRESSU],  ts[D3DTSS_ADDRESSV],  ts[D3DTSS_BORDERCOLOR],
+                         ts[D3DTSS_MAGFILTER], ts[D3DTSS_MINFILTER], mip,
+                         ts[D3DTSS_MAXMIPLEVEL], ts[D3DTSS_MIPMAPLODBIAS]};
+  if (!bypassCache && cache_.samplers[stage] == key) return;
+  cache_.samplers[stage] = key;
   unsigned s = samplers_[stage];
   glSamplerParameteri(s, GL_TEXTURE_WRAP_S, static_cast<GLint>(AddressMode(ts[D3DTSS_ADDRESSU])));
   glSamplerParameteri(s, GL_TEXTURE_WRAP_T, static_cast<GLint>(AddressMode(ts[D3DTSS_ADDRESSV])));

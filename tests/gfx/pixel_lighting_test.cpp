@@ -47,6 +47,38 @@ TEST_F(LightingTest, PointLightAttenuatesByDistanceSquaredAndStopsAtRange) {
   EXPECT_TRUE(Near(Pixel(32, 32), {0, 0, 0, 0}, 1));
 }
 
+// A draw sends only the uniforms whose states changed since its program last
+// drew: a view change alone still carries the lights into the new camera
+// space, and a program drawn again gets what changed while another drew.
+TEST_F(LightingTest, UniformsFollowStatesThatChangeAlone) {
+  D3DMATERIAL8 m = Material({1, 1, 1, 1});
+  dev_->SetMaterial(&m);
+  D3DLIGHT8 l = PointLight({0, 0, 0.3f}, 1, 5, 0, 10);  // corners at 0.245: 0.449 * N.L 0.816
+  dev_->SetLight(0, &l);
+  dev_->LightEnable(0, TRUE);
+  DrawLitQuad(0.1f);
+  EXPECT_TRUE(Near(Pixel(32, 32), {93, 93, 93, 0}, 2));
+  D3DMATRIX view{};
+  for (int i = 0; i < 4; ++i) view.m[i][i] = 1;
+  view.m[3][2] = 0.2f;  // the camera backs off: quad and light move away together
+  dev_->SetTransform(D3DTS_VIEW, &view);
+  dev_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+  DrawLitQuad(0.1f);
+  EXPECT_TRUE(Near(Pixel(32, 32), {93, 93, 93, 0}, 2));
+
+  dev_->SetRenderState(D3DRS_LIGHTING, FALSE);
+  dev_->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG2);  // the vertices' alpha
+  dev_->SetRenderState(D3DRS_ALPHATESTENABLE, TRUE);
+  dev_->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATER);
+  dev_->SetRenderState(D3DRS_ALPHAREF, 0x40);
+  DrawColorQuad(0x8000FF00);
+  EXPECT_TRUE(Near(Pixel(32, 32), {0, 255, 0, 0}, 1));
+  dev_->SetRenderState(D3DRS_ALPHAREF, 0xC0);
+  DrawScreenQuad(0x80FF0000, 0, 0, 64, 64);  // another program
+  DrawColorQuad(0x800000FF);                 // the first one again
+  EXPECT_TRUE(Near(Pixel(32, 32), {0, 255, 0, 0}, 1)) << "both refused by the new reference";
+}
+
 TEST_F(LightingTest, DirectionalLightScalesWithNormalAndDisabledLightGivesNothing) {
   D3DMATERIAL8 m = Material({1, 0.5f, 0.25f, 1});
   dev_->SetMaterial(&m);
