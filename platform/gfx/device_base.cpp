@@ -128,8 +128,9 @@ HRESULT DeviceBase::GetDisplayMode(D3DDISPLAYMODE* mode) {
 
 HRESULT DeviceBase::ResourceManagerDiscardBytes(DWORD bytes) {
   Log("ResourceManagerDiscardBytes %u", bytes);
-  // Managed textures keep their pixels in system memory; marking them dirty
-  // makes the backend upload them again on next use.
+  // Marking managed resources dirty makes the backend upload them again from
+  // system memory on next use; a texture whose pixels live on the device
+  // only (TextureImpl::bytesOnDevice) keeps them there.
   for (ResourceLink* link : resources_)
     if (link->pool == D3DPOOL_MANAGED) link->dirty = true;
   return S_OK;
