@@ -47,7 +47,7 @@ declare -A halvex_fps
 failed=0
 
 echo "Halvex timedemo: $frames frames, seed 5, windowed"
-printf '%-9s %4s %8s %8s %8s %8s %8s %10s %8s %8s\n' size bots fps 'p50 ms' 'p95 ms' 'p99 ms' 'max ms' 'start-up s' 'intro s' 'peak MB'
+printf '%-9s %4s %8s %8s %8s %8s %8s %10s %8s %8s\n' size bots fps 'p50 ms' 'p95 ms' 'p99 ms' 'max ms' 'start-up s' 'intro s' 'peak MiB'
 for size in "${sizes[@]}"; do
   for bots in "${bot_counts[@]}"; do
     log=$work/halvex-$size-$bots.log
@@ -72,7 +72,7 @@ for size in "${sizes[@]}"; do
       "$(field "$log" '^timedemo: .* max ([0-9.]+),.*')" \
       "$(field "$log" '^start-up: ([0-9.]+) s to the first match frame.*')" \
       "$(field "$log" '^start-up: .*\+ ([0-9.]+) s of intro.*')" \
-      "$(awk '/^[0-9]+$/ { printf "%.0f", $1 / 1024 }' "$work/peak")"
+      "$(awk '/^[0-9]+$/ { printf "%.1f", $1 / 1024 }' "$work/peak")"
   done
 done
 
