@@ -288,6 +288,20 @@ int Window::MillisecondsToNextTimer() const {
   return static_cast<int>(wait);
 }
 
+void Window::PauseEventPump(bool paused) {
+  std::unique_lock lock(parkMutex_);
+  eventsPaused_ = paused;
+  pumpParked_ = false;
+  queue_.Post(WM_APP - 1);
+  if (!paused || !sdlVideo_) return;
+  // Wake the window thread out of its wait for SDL's events.
+  static const Uint32 kWakeEvent = SDL_RegisterEvents(1);
+  SDL_Event wake{};
+  wake.type = kWakeEvent;
+  if (kWakeEvent != static_cast<Uint32>(-1)) SDL_PushEvent(&wake);
+  parked_.wait_for(lock, std::chrono::seconds(1), [this] { return pumpParked_; });
+}
+
 void Window::PumpSdlEvents(const MessageQueue::Handler& handler) {
   SDL_Event event;
   int timeout = MillisecondsToNextTimer();
@@ -322,6 +336,11 @@ int Window::RunMessageLoop(const Procedure& procedure) {
     if (window_ && !eventsPaused_) {
       PumpSdlEvents(handler);
     } else {
+      {
+        std::lock_guard lock(parkMutex_);
+        pumpParked_ = eventsPaused_;
+      }
+      parked_.notify_all();
       queue_.Wait(MillisecondsToNextTimer());
     }
   }

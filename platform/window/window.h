@@ -9,6 +9,7 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -78,11 +79,10 @@ class Window {
   void SetPumpHook(std::function<void()> hook) { pumpHook_ = std::move(hook); }
   // While paused the window thread leaves SDL's event queue alone and only
   // handles its messages and timers: another thread runs a modal window of
-  // its own (the connect wizard) and takes the events. Thread-safe.
-  void PauseEventPump(bool paused) {
-    eventsPaused_ = paused;
-    queue_.Post(WM_APP - 1);
-  }
+  // its own (the connect wizard) and takes the events. Thread-safe. Pausing
+  // returns once the window thread is out of SDL's event calls (or, should
+  // its loop not run, after a second), so the two never read events at once.
+  void PauseEventPump(bool paused);
 
   // Thread-safe. False when the window has stopped taking messages.
   bool Post(std::uint32_t message, WParam wParam = 0, LParam lParam = 0) {
@@ -120,6 +120,9 @@ class Window {
   EventObserver observer_;
   std::function<void()> pumpHook_;
   std::atomic<bool> eventsPaused_{false};
+  std::mutex parkMutex_;
+  std::condition_variable parked_;
+  bool pumpParked_ = false;  // the window thread has seen the pause
 
   struct Timer {
     int periodMs;

@@ -271,3 +271,51 @@ TEST(WindowPlacement, CentresWindowsAndFillsTheScreen) {
 
 }  // namespace
 }  // namespace halvex
+
+namespace halvex {
+namespace {
+
+// The connect wizard reads SDL's events on its own thread; while it does,
+// the window thread must be out of SDL's event calls, not merely asked to be.
+TEST(WindowPump, PausingReturnsOnceTheWindowThreadHasLeftSdlsEvents) {
+  platform::Window window;
+  std::atomic<int> state{0}, pumps{0};  // state: 1 up, -1 no window
+  window.SetPumpHook([&] { ++pumps; });
+  std::thread loop([&] {
+    if (!window.Create({.title = "pump", .width = 64, .height = 64})) {
+      state = -1;
+      return;
+    }
+    state = 1;
+    window.RunMessageLoop([](platform::Window&, const platform::Message&) -> platform::LResult { return 0; });
+  });
+  while (state == 0) std::this_thread::sleep_for(1ms);
+  if (state < 0) {
+    loop.join();
+    GTEST_SKIP() << "no display";
+  }
+  auto poke = [] {
+    SDL_Event e{};
+    e.type = SDL_USEREVENT;
+    SDL_PushEvent(&e);
+  };
+  for (int i = 0; i < 500 && pumps == 0; ++i) std::this_thread::sleep_for(1ms);
+  window.PauseEventPump(true);
+  const int paused = pumps;
+  for (int i = 0; i < 10; ++i) {
+    poke();
+    std::this_thread::sleep_for(10ms);
+  }
+  EXPECT_EQ(pumps, paused) << "the window thread went on reading SDL's events";
+  window.PauseEventPump(false);
+  for (int i = 0; i < 500 && pumps == paused; ++i) {
+    poke();
+    std::this_thread::sleep_for(2ms);
+  }
+  EXPECT_GT(pumps, paused) << "the window thread never came back to its events";
+  window.Post(platform::WM_QUIT, 0);
+  loop.join();
+}
+
+}  // namespace
+}  // namespace halvex
