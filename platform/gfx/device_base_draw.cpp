@@ -212,10 +212,12 @@ HRESULT DeviceBase::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, UINT minIndex, U
   if (count == 0 || (size_t(startIndex) + count) * indexSize > indices_->bytes.size())
     return D3DERR_INVALIDCALL;
   // Every index must land inside the stream: a bad mesh must not read
-  // outside the vertex buffer.
+  // outside the vertex buffer. Usually the buffer's largest index says so
+  // at once; otherwise this draw's own indices are looked at.
   size_t streamVertices = stream_->bytes.size() / streamStride_;
   const BYTE* first = indices_->bytes.data() + size_t(startIndex) * indexSize;
-  for (UINT i = 0; i < count; ++i) {
+  const bool allFit = indices_->maxIndexKnown && size_t(indices_->maxIndex) + baseVertex_ < streamVertices;
+  for (UINT i = 0; !allFit && i < count; ++i) {
     UINT index;
     if (wide) {
       std::memcpy(&index, first + 4 * i, 4);

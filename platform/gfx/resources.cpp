@@ -1,6 +1,7 @@
 #include "platform/gfx/resources.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "platform/gfx/device_base.h"
 
@@ -93,6 +94,7 @@ HRESULT BufferImpl<I>::Lock(UINT offset, UINT size, BYTE** data, DWORD flags) {
   // that relies on them anyway show up as missing geometry rather than stale.
   if (flags & D3DLOCK_DISCARD) std::fill(bytes.begin(), bytes.end(), BYTE{0});
   locked_ = true;
+  maxIndexKnown = false;
   *data = bytes.data() + offset;
   return S_OK;
 }
@@ -102,6 +104,16 @@ HRESULT BufferImpl<I>::Unlock() {
   if (!locked_) return D3DERR_INVALIDCALL;
   locked_ = false;
   link.dirty = true;
+  if constexpr (std::is_same_v<I, IndexBuffer>) {
+    maxIndex = 0;
+    const bool wide = fvfOrFormat == D3DFMT_INDEX32;
+    for (size_t at = 0; at + (wide ? 4 : 2) <= bytes.size(); at += wide ? 4 : 2) {
+      UINT index = 0;
+      std::memcpy(&index, bytes.data() + at, wide ? 4 : 2);  // little-endian host
+      maxIndex = std::max(maxIndex, index);
+    }
+    maxIndexKnown = true;
+  }
   return S_OK;
 }
 

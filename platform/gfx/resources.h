@@ -74,6 +74,10 @@ class BufferImpl final : public Counted<Interface> {
   std::vector<BYTE> bytes;
   DWORD usage;
   DWORD fvfOrFormat;
+  // Index buffers: the largest index they hold, known while unlocked, so a
+  // draw whose whole buffer fits its stream needs no look at each index.
+  UINT maxIndex = 0;
+  bool maxIndexKnown = true;  // a new buffer holds zeros
 
  private:
   D3DRESOURCETYPE type_;

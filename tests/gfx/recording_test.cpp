@@ -183,6 +183,16 @@ TEST_F(RecordingTest, DrawsOutsideTheirBuffersAreRefused) {
   EXPECT_EQ(dev_->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 4, 0, 2), D3DERR_INVALIDCALL);
   dev_->SetIndices(ib, 2);  // base vertex pushes index 2 past the end too
   EXPECT_EQ(dev_->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 4, 0, 1), D3DERR_INVALIDCALL);
+  // Mended, then spoilt again: each unlock's contents are what is checked.
+  dev_->SetIndices(ib, 0);
+  ib->Lock(0, 0, &data, 0);
+  reinterpret_cast<WORD*>(data)[5] = 3;
+  ib->Unlock();
+  EXPECT_EQ(dev_->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 4, 0, 2), S_OK);
+  ib->Lock(0, 0, &data, 0);
+  reinterpret_cast<WORD*>(data)[0] = 9;
+  ib->Unlock();
+  EXPECT_EQ(dev_->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 4, 0, 2), D3DERR_INVALIDCALL);
   dev_->SetIndices(nullptr, 0);
   dev_->SetStreamSource(0, nullptr, 0);
   ib->Release();
