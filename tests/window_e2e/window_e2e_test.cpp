@@ -61,6 +61,13 @@ class WindowE2E : public ::testing::Test {
   }
 
   // Starts the game past the launcher in a small window and gives it the focus.
+  // One comfort value, stored as the launcher stores it, before the game starts.
+  void StoreComfort(const std::string& line) {
+    fs::create_directories(work_ / "cfg" / "varnholt");
+    std::ofstream(work_ / "cfg" / "varnholt" / "halvex.conf")
+        << "[Software\\\\Varnholt\\\\Halvex\\\\Comfort]\n" << line << "\n";
+  }
+
   void StartGame() {
     const std::vector<std::string> args = {
         "--skip-launcher", "--windowed", "--resolution", "640x480", "--fixed-step", "100", "--seed", "7",
@@ -186,10 +193,7 @@ TEST_F(WindowE2E, ChatOpensTakesALineClosesAndThePlayerMovesAgain) {
 }
 
 TEST_F(WindowE2E, AReboundKeyMovesThePlayerAndTheOldOneNoLonger) {
-  // Forward on the Up arrow, stored as the launcher stores it.
-  fs::create_directories(work_ / "cfg" / "varnholt");
-  std::ofstream(work_ / "cfg" / "varnholt" / "halvex.conf")
-      << "[Software\\\\Varnholt\\\\Halvex\\\\Comfort]\nKey Forward=200\n";
+  StoreComfort("Key Forward=200");  // Forward on the Up arrow
   StartGame();
   const std::size_t at = PressKeyCommand("F12", " spectator 0 ", EnterTheMatch());
   float moved = 0.0f;
@@ -215,9 +219,7 @@ TEST_F(WindowE2E, AReboundKeyMovesThePlayerAndTheOldOneNoLonger) {
 }
 
 TEST_F(WindowE2E, AResizedWindowShowsTheWholePictureBetweenBlackBars) {
-  fs::create_directories(work_ / "cfg" / "varnholt");
-  std::ofstream(work_ / "cfg" / "varnholt" / "halvex.conf")
-      << "[Software\\\\Varnholt\\\\Halvex\\\\Comfort]\nResizable Window=1\n";
+  StoreComfort("Resizable Window=1");
   StartGame();
   const std::size_t at = EnterTheMatch();
   ASSERT_TRUE(game_.WaitForLine(" pos ", kStepMs, at));
