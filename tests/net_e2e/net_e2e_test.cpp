@@ -188,7 +188,9 @@ TEST_F(NetE2E, EightPlayersMeshTheHostLeavesAnotherTakesOverAndANewcomerJoins) {
   for (Peer* p : others) {
     for (int j = 0; j < 7; ++j) {
       const std::string name = "P" + std::to_string(j);
-      if (name != p->name()) EXPECT_TRUE(p->Saw("trace: joined " + name)) << p->name() << " never met " << name;
+      if (name != p->name()) {
+        EXPECT_TRUE(p->Saw("trace: joined " + name)) << p->name() << " never met " << name;
+      }
     }
   }
 

@@ -146,8 +146,12 @@ TEST_F(NetSessionTest, EveryKindArrivesNamedNumberedAndCheckedAndChatGoesItsOwnW
   for (auto& [sender, m] : hostInbox_.messages) {
     EXPECT_EQ(sender, "Guest");
     sequences.push_back(m.sequence);
-    if (m.kind == MessageKind::kStatus) EXPECT_EQ(std::get<StatusMessage>(m.body).frags, 3);
-    if (m.kind == MessageKind::kMovement) EXPECT_EQ(std::get<MovementMessage>(m.body).clockMs, 1234u);
+    if (m.kind == MessageKind::kStatus) {
+      EXPECT_EQ(std::get<StatusMessage>(m.body).frags, 3);
+    }
+    if (m.kind == MessageKind::kMovement) {
+      EXPECT_EQ(std::get<MovementMessage>(m.body).clockMs, 1234u);
+    }
   }
   std::sort(sequences.begin(), sequences.end());
   EXPECT_EQ(sequences, (std::vector<std::uint32_t>{1, 3}));
