@@ -14,6 +14,9 @@ using namespace gfx;
 using platform::MessageBoxAnswer;
 using platform::MessageBoxButtons;
 
+// The debug overdraw view counts in the stencil, which only D24S8 has.
+D3DFORMAT AutoDepthFormat(bool debugMode) { return debugMode ? D3DFMT_D24S8 : D3DFMT_D16; }
+
 namespace {
 
 const char* const kEffectFiles[2] = {"system\\multitex.fxz", "system\\multitexa.fxz"};
@@ -103,9 +106,10 @@ void FillPresentParams(DeviceSetup& app, int width, int height, bool fullScreen,
   pp.hDeviceWindow = app.window;
   pp.Windowed = fullScreen ? FALSE : TRUE;
   pp.EnableAutoDepthStencil = TRUE;
-  // The debug overdraw view counts in the stencil, which only D24S8 has.
-  pp.AutoDepthStencilFormat = app.debugMode ? D3DFMT_D24S8 : D3DFMT_D16;
-  pp.Flags = 0;
+  pp.AutoDepthStencilFormat = AutoDepthFormat(app.debugMode);
+  // Screenshots read the back buffer before Present: the front buffer is
+  // never read, which lets the back buffer live in the window itself.
+  pp.Flags = kPresentFlagNoFrontBuffer;
   pp.FullScreen_RefreshRateInHz = fullScreen ? 60 : 0;
   pp.FullScreen_PresentationInterval = fullScreen ? D3DPRESENT_INTERVAL_ONE : 0;
 }

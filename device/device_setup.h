@@ -55,6 +55,10 @@ struct DeviceSetup {
   unsigned backBufferWidth = 0, backBufferHeight = 0;
 };
 
+// The automatic depth surface's format. The game window is made with its
+// bits, so the device can draw the back buffer straight into the window.
+gfx::D3DFORMAT AutoDepthFormat(bool debugMode);
+
 HRESULT CreateDevices(DeviceSetup& app, DeviceSlots& slots, int width, int height, bool fullScreen,
                       bool hardwareTnL, bool softwareMode, bool exclusiveMouse, bool exclusiveKeyboard);
 HRESULT ResetDevice(DeviceSetup& app, DeviceSlots& slots, bool reloadContent);

@@ -81,6 +81,8 @@ void Game::RenderFrame() {
   } else if (hr != D3DERR_DEVICELOST) {
     RefreshEnvironment();
     DrawScene();
+    // The picture is the frame about to be shown, read before Present.
+    if (ScreenshotDue()) TakeScreenshot();
   }
   d->Present(nullptr, nullptr, nullptr, nullptr);
 }

@@ -188,8 +188,16 @@ void Game::Command(KeyCommand command) {
   }
 }
 
+bool Game::ScreenshotDue() const {
+  // This frame is framesRun_ + 1 until it ends; a frame drawn twice (paused)
+  // is captured once.
+  const long frame = framesRun_ + 1;
+  return screenshotPending_ || (options_.ShotDue(frame) && lastShotFrame_ != frame);
+}
+
 void Game::TakeScreenshot() {
   screenshotPending_ = false;
+  lastShotFrame_ = framesRun_ + 1;
   if (!dev_.device) return;
   screens::ScreenshotOptions options;
   if (settings_.comfort.pngScreenshots) options.format = screens::PictureFormat::kPng;

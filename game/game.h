@@ -129,6 +129,7 @@ class Game final : public GamePort, public device::DeviceSlots, private MatchEve
   // One line on stdout for --trace runs: "trace: " and the text.
   void Trace(const char* format, ...) const __attribute__((format(printf, 2, 3)));
   void TraceFrame();
+  bool ScreenshotDue() const;
   void TakeScreenshot();
   bool TimeStep(double steppedMs, double& carryMs);
   void PaceFrame();  // waits for the next frame of a capped run
@@ -208,6 +209,7 @@ class Game final : public GamePort, public device::DeviceSlots, private MatchEve
   std::mutex linesMutex_;
   std::vector<std::pair<bool, std::string>> queuedLines_;  // (typed, text)
   bool screenshotPending_ = false;
+  long lastShotFrame_ = 0;
   int screenshotsTaken_ = 0;
   long framesRun_ = 0;
   std::uint32_t seed_ = 0;  // the match's random seed, given or taken from the clock

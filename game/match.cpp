@@ -373,7 +373,6 @@ int Game::PlayMatch() {
       last = now;
     }
     if (framesRun_ == 1) ReportStartup(options_, timedemo_.startup);
-    if (screenshotPending_ || options_.ShotDue(framesRun_)) TakeScreenshot();
     if (result == FrameResult::kEscape) {
       Trace("match ended by escape");
       return 0;

@@ -184,28 +184,13 @@ std::string Screenshot(gfx::Device* device, const std::string& workingDirectory,
   if (!device) return {};
   const std::string folder = workingDirectory + "/Screens";
 
-  gfx::D3DDISPLAYMODE mode{};
-  if (gfx::FAILED(device->GetDisplayMode(&mode))) return {};
-  gfx::Surface* image = nullptr;
-  if (gfx::FAILED(device->CreateImageSurface(mode.Width, mode.Height, gfx::D3DFMT_A8R8G8B8, &image))) return {};
-  std::string written;
-  gfx::D3DLOCKED_RECT locked{};
-  if (gfx::SUCCEEDED(device->GetFrontBuffer(image)) &&
-      gfx::SUCCEEDED(image->LockRect(&locked, nullptr, gfx::D3DLOCK_READONLY))) {
-    std::vector<std::uint32_t> pixels(size_t(mode.Width) * mode.Height);
-    for (gfx::UINT y = 0; y < mode.Height; ++y) {
-      const auto* src = static_cast<const unsigned char*>(locked.pBits) + size_t(y) * locked.Pitch;
-      std::memcpy(&pixels[size_t(y) * mode.Width], src, size_t(mode.Width) * 4);
-    }
-    image->UnlockRect();
-    const int width = static_cast<int>(mode.Width), height = static_cast<int>(mode.Height);
-    written = SaveScreenshot(folder, pixels.data(), width, height, options.format);
-    // The copy is a convenience: the picture in Screens is what counts.
-    if (!options.mirrorFolder.empty()) {
-      SaveScreenshot(options.mirrorFolder, pixels.data(), width, height, options.format);
-    }
-  }
-  image->Release();
+  std::vector<gfx::D3DCOLOR> pixels;
+  gfx::UINT w = 0, h = 0;
+  if (gfx::FAILED(gfx::ReadBackPixels(device, &pixels, &w, &h)) || pixels.empty()) return {};
+  const int width = static_cast<int>(w), height = static_cast<int>(h);
+  std::string written = SaveScreenshot(folder, pixels.data(), width, height, options.format);
+  // The copy is a convenience: the picture in Screens is what counts.
+  if (!options.mirrorFolder.empty()) SaveScreenshot(options.mirrorFolder, pixels.data(), width, height, options.format);
   return written;
 }
 

@@ -46,10 +46,11 @@ struct ScreenshotOptions {
   std::string mirrorFolder;  // also saved here when not empty (the desktop's Pictures)
 };
 
-// Captures the device's front buffer into the next free file. The folder is
-// created when missing (so a first capture is not lost); a file that cannot
-// be created is reported on stderr and the match goes on. Returns the file
-// name written, or an empty string.
+// Captures the frame about to be presented (the device's current target,
+// the back buffer, between EndScene and Present) into the next free file.
+// The folder is created when missing (so a first capture is not lost); a
+// file that cannot be created is reported on stderr and the match goes on.
+// Returns the file name written, or an empty string.
 std::string Screenshot(gfx::Device* device, const std::string& workingDirectory,
                        const ScreenshotOptions& options = {});
 

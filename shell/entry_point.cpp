@@ -10,6 +10,8 @@
 #include <thread>
 
 #include "content/data_files.h"
+#include "device/device_setup.h"
+#include "platform/gfx/resources.h"
 #include "game/demo.h"
 #include "launcher/launcher_window.h"
 #include "launcher/settings_store.h"
@@ -82,6 +84,9 @@ int RunGame(Settings& settings, const CommandLine& cl) {
   options.headless = cl.headless;
   options.rawMouse = settings.comfort.rawMouse;
   options.resizable = settings.comfort.resizableWindow;
+  const gfx::DepthStencilBits depth = gfx::DepthStencilBitsOf(device::AutoDepthFormat(settings.debugMode));
+  options.depthBits = depth.depth;
+  options.stencilBits = depth.stencil;
   if (!window.Create(options)) {
     platform::ShowMessageBox(kInitFailedCaption, "The game window could not be opened.",
                              platform::MessageBoxButtons::Ok, platform::MessageBoxAnswer::Ok);

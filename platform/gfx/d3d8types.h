@@ -363,6 +363,13 @@ inline constexpr UINT D3DPRESENT_INTERVAL_ONE = 1;
 inline constexpr UINT D3DPRESENT_INTERVAL_IMMEDIATE = 0x80000000u;
 inline constexpr DWORD D3DENUM_NO_WHQL_LEVEL = 0x00000002;
 
+inline constexpr DWORD D3DPRESENTFLAG_LOCKABLE_BACKBUFFER = 0x00000001;
+// Ours: the application never reads the front buffer (GetFrontBuffer fails).
+// A GL device may then draw the back buffer straight into the window, when
+// the window's depth and stencil bits match the automatic depth surface, and
+// Present only shows it: no copy of each frame.
+inline constexpr DWORD kPresentFlagNoFrontBuffer = 0x80000000u;
+
 struct D3DPRESENT_PARAMETERS {
   UINT BackBufferWidth;
   UINT BackBufferHeight;

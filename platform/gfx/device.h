@@ -189,4 +189,8 @@ std::uint64_t DrawCallCount(Device* device);
 // no stencil or the backend keeps none (the recorder).
 HRESULT ReadBackStencil(Device* device, std::vector<BYTE>* values, UINT* width, UINT* height);
 
+// Whether the back buffer is drawn straight into the window now (see
+// kPresentFlagNoFrontBuffer); false for the recorder.
+bool BackBufferInWindow(Device* device);
+
 }  // namespace halvex::gfx

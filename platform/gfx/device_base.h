@@ -117,6 +117,7 @@ class DeviceBase : public Counted<Device> {
   }
   // Reads the picture of the last Present.
   virtual HRESULT BackendReadFront(std::vector<D3DCOLOR>* pixels, UINT* width, UINT* height) = 0;
+  virtual bool BackendBackBufferInWindow() const { return false; }
 
   std::vector<std::string>* log() { return log_; }
   // Backends that keep a call log override this to stop or restart it.
@@ -124,6 +125,8 @@ class DeviceBase : public Counted<Device> {
   const DeviceState& state() const { return state_; }
   SurfaceImpl* currentTarget() const { return target_; }
   SurfaceImpl* currentDepth() const { return depth_; }
+  SurfaceImpl* autoDepthSurface() const { return autoDepth_; }
+  SurfaceImpl* backBufferSurface() const { return backBuffer_; }
   const D3DPRESENT_PARAMETERS& presentParams() const { return params_; }
   std::uint64_t drawCalls() const { return drawCalls_; }
   bool bypassCache = false;

@@ -296,4 +296,8 @@ HRESULT ReadBackStencil(Device* device, std::vector<BYTE>* values, UINT* width, 
   return static_cast<DeviceBase*>(device)->BackendReadStencil(values, width, height);
 }
 
+bool BackBufferInWindow(Device* device) {
+  return device && static_cast<DeviceBase*>(device)->BackendBackBufferInWindow();
+}
+
 }  // namespace halvex::gfx

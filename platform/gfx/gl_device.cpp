@@ -16,13 +16,13 @@ namespace {
 enum Uniform {
   kWV, kProj, kNormalMat, kViewport, kMatDiffuse, kMatAmbient, kMatSpecular, kMatEmissive, kMatPower,
   kAmbient, kLightCount, kLType, kLDiffuse, kLSpecular, kLAmbient, kLPos, kLDir, kLAtt, kLSpot,
-  kLRange, kFog, kFogColor, kTFactor, kAlphaRef, kTex0, kTex1, kUniformCount
+  kLRange, kFog, kFogColor, kTFactor, kAlphaRef, kTex0, kTex1, kYFlip, kUniformCount
 };
 const char* kUniformNames[kUniformCount] = {
     "uWV", "uProj", "uNormalMat", "uViewport", "uMatDiffuse", "uMatAmbient", "uMatSpecular",
     "uMatEmissive", "uMatPower", "uAmbient", "uLightCount", "uLType", "uLDiffuse", "uLSpecular",
     "uLAmbient", "uLPos", "uLDir", "uLAtt", "uLSpot", "uLRange", "uFog", "uFogColor", "uTFactor",
-    "uAlphaRef", "uTex0", "uTex1"};
+    "uAlphaRef", "uTex0", "uTex1", "uYFlip"};
 
 GLenum CompareFunc(DWORD f) {
   static const GLenum kMap[] = {GL_NEVER, GL_NEVER, GL_LESS, GL_EQUAL, GL_LEQUAL, GL_GREATER,
@@ -187,6 +187,9 @@ GlDevice::GlDevice(SDL_Window* window, const D3DPRESENT_PARAMETERS& params, DWOR
   // Debug switch: send every state before each draw, to check the cache.
   const char* noCache = std::getenv("HALVEX_GL_NO_STATE_CACHE");
   bypassCache = noCache && *noCache && *noCache != '0';
+  // Debug switch: keep the back buffer offscreen, to compare the two ways.
+  const char* offscreen = std::getenv("HALVEX_GL_OFFSCREEN_BACK_BUFFER");
+  keepOffscreen_ = offscreen && *offscreen && *offscreen != '0';
 
   glGenVertexArrays(1, &vao_);
   glBindVertexArray(vao_);
@@ -205,6 +208,7 @@ GlDevice::GlDevice(SDL_Window* window, const D3DPRESENT_PARAMETERS& params, DWOR
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
   glProvokingVertex(GL_FIRST_VERTEX_CONVENTION);  // flat shading takes the first vertex, as D3D
   backBufferOk_ = CreateBackBuffer();
+  windowBacked_ = backBufferOk_ && WindowCanHoldBackBuffer();
   CreateImplicitSurfaces();
 }
 
@@ -237,9 +241,11 @@ HRESULT GlDevice::BackendReset(const D3DPRESENT_PARAMETERS& params) {
     DestroyBackBuffer();
     params_ = old;
     backBufferOk_ = CreateBackBuffer();
+    windowBacked_ = backBufferOk_ && WindowCanHoldBackBuffer();
     cache_.valid = false;
     return D3DERR_INVALIDCALL;
   }
+  windowBacked_ = WindowCanHoldBackBuffer();
   SDL_GL_SetSwapInterval(WaitsForDisplay(params));
   cache_.valid = false;
   return S_OK;
@@ -252,7 +258,7 @@ void GlDevice::BackendClear(DWORD flags, D3DCOLOR color, float z, DWORD stencil)
   glDisable(GL_SCISSOR_TEST);
   const auto& v = state().viewport;
   glEnable(GL_SCISSOR_TEST);
-  glScissor(static_cast<GLint>(v.X), static_cast<GLint>(v.Y), static_cast<GLsizei>(v.Width),
+  glScissor(static_cast<GLint>(v.X), GlY(v.Y, v.Height), static_cast<GLsizei>(v.Width),
             static_cast<GLsizei>(v.Height));
   GLbitfield mask = 0;
   if (flags & D3DCLEAR_TARGET) {
@@ -277,11 +283,15 @@ void GlDevice::BackendClear(DWORD flags, D3DCOLOR color, float z, DWORD stencil)
   cache_.valid = false;  // write masks were changed behind the cache
 }
 
+int GlDevice::GlY(DWORD y, DWORD height) const {
+  if (!targetInWindow_) return static_cast<int>(y);  // top row first: D3D's y is GL's
+  return static_cast<int>(params_.BackBufferHeight) - static_cast<int>(y) - static_cast<int>(height);
+}
+
 void GlDevice::ApplyViewport() {
   const auto& v = state().viewport;
   if (cache_.valid && !bypassCache && std::memcmp(&v, &cache_.viewport, sizeof v) == 0) return;
-  // Targets are stored top row first, so D3D's top-based Y is GL's y here.
-  glViewport(static_cast<GLint>(v.X), static_cast<GLint>(v.Y), static_cast<GLsizei>(v.Width),
+  glViewport(static_cast<GLint>(v.X), GlY(v.Y, v.Height), static_cast<GLsizei>(v.Width),
              static_cast<GLsizei>(v.Height));
   glDepthRange(v.MinZ, v.MaxZ);
   cache_.viewport = v;
@@ -325,11 +335,11 @@ void GlDevice::ApplyFixedState() {
                 StencilOp(rs[D3DRS_STENCILPASS]));
   }
   if (changed({D3DRS_CULLMODE})) {
-    // D3D front faces are clockwise on screen; our targets are drawn upside
-    // down in GL's eyes, which turns clockwise into counter-clockwise.
+    // D3D front faces are clockwise on screen; offscreen targets are drawn
+    // upside down in GL's eyes, which turns clockwise into counter-clockwise.
     DWORD cull = rs[D3DRS_CULLMODE];
     SetEnabled(GL_CULL_FACE, cull != D3DCULL_NONE);
-    glFrontFace(GL_CCW);
+    glFrontFace(targetInWindow_ ? GL_CW : GL_CCW);
     glCullFace(cull == D3DCULL_CW ? GL_FRONT : GL_BACK);
   }
   if (changed({D3DRS_FILLMODE})) {
@@ -415,6 +425,7 @@ void GlDevice::UploadUniforms(GlProgram& p, const DeviceState& s) {
     NormalMatrix(wv, nm);
     glUniformMatrix3fv(p.loc[kNormalMat], 1, GL_FALSE, nm);
   }
+  if (Changed(all, sent.yFlip, targetInWindow_ ? 1.0f : -1.0f)) glUniform1f(p.loc[kYFlip], sent.yFlip);
   if (Changed(all, sent.viewport, s.viewport))
     glUniform4f(p.loc[kViewport], float(s.viewport.X), float(s.viewport.Y), float(s.viewport.Width),
                 float(s.viewport.Height));
@@ -633,18 +644,29 @@ void GlDevice::BackendPresent() {
     lost_ = true;
     return;
   }
-  UINT w = params_.BackBufferWidth, h = params_.BackBufferHeight;
+  const int w = static_cast<int>(params_.BackBufferWidth), h = static_cast<int>(params_.BackBufferHeight);
+  int dw = 0, dh = 0;
+  SDL_GL_GetDrawableSize(window_, &dw, &dh);
+  if (windowBacked_ && (dw != w || dh != h)) LeaveWindow();  // resized: shown letterboxed from now on
+  if (!windowBacked_) ShowBackBuffer(dw, dh);
+  SDL_GL_SwapWindow(window_);
+  cache_.framebuffer = ~0u;
+  cache_.valid = false;
+}
+
+void GlDevice::ShowBackBuffer(int dw, int dh) {
+  const int w = static_cast<int>(params_.BackBufferWidth), h = static_cast<int>(params_.BackBufferHeight);
   glDisable(GL_SCISSOR_TEST);
   glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
   glBindFramebuffer(GL_READ_FRAMEBUFFER, backFbo_);
-  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, frontFbo_);
-  glBlitFramebuffer(0, 0, w, h, 0, 0, w, h, GL_COLOR_BUFFER_BIT, GL_NEAREST);
-  int dw = 0, dh = 0;
-  SDL_GL_GetDrawableSize(window_, &dw, &dh);
+  if (frontFbo_) {
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, frontFbo_);
+    glBlitFramebuffer(0, 0, w, h, 0, 0, w, h, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+  }
   glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
   // A window sized otherwise than the back buffer shows it whole, in its own
   // shape, between black bars.
-  const PresentRect to = LetterboxRect(static_cast<int>(w), static_cast<int>(h), dw, dh);
+  const PresentRect to = LetterboxRect(w, h, dw, dh);
   if (to.width != dw || to.height != dh) {
     glClearColor(0, 0, 0, 1);
     glClear(GL_COLOR_BUFFER_BIT);
@@ -652,9 +674,6 @@ void GlDevice::BackendPresent() {
   // Stored top row first: flip into the window's bottom-up framebuffer.
   glBlitFramebuffer(0, 0, w, h, to.x, dh - to.y, to.x + to.width, dh - to.y - to.height, GL_COLOR_BUFFER_BIT,
                     GL_LINEAR);
-  SDL_GL_SwapWindow(window_);
-  cache_.framebuffer = ~0u;
-  cache_.valid = false;
 }
 
 }  // namespace halvex::gfx

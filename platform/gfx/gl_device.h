@@ -1,7 +1,14 @@
-// The OpenGL 3.3 core backend. Every target, the back buffer included, is an
-// offscreen framebuffer stored top row first; Present blits the back buffer
-// into the window (letterboxed into the drawable) and keeps a copy as the front
-// buffer for screenshots. Internal to platform/gfx.
+// The OpenGL 3.3 core backend. Targets are offscreen framebuffers stored top
+// row first; Present blits the back buffer into the window (letterboxed into
+// the drawable) and keeps a copy as the front buffer for screenshots.
+//
+// An application that gives up the front buffer (kPresentFlagNoFrontBuffer)
+// gets its back buffer and automatic depth surface drawn straight into the
+// window's own framebuffer, bottom row first, when the window matches them:
+// Present then only swaps. On a software rasteriser the blit costs as much as
+// a full-screen layer of the scene. Anything the window cannot hold (another
+// size, another pairing of the two surfaces) moves them offscreen for good.
+// Internal to platform/gfx.
 #pragma once
 
 #include <array>
@@ -30,6 +37,7 @@ struct GlUniformInputs {
   D3DMATRIX lightView{};
   std::array<DWORD, 3> fog{};        // start, end, density
   std::array<DWORD, 3> constants{};  // fog colour, texture factor, alpha reference
+  float yFlip = 0.0f;                // -1 offscreen (top row first), 1 in the window
 };
 
 struct GlProgram {
@@ -98,6 +106,7 @@ class GlDevice final : public DeviceBase {
   HRESULT BackendReadFront(std::vector<D3DCOLOR>* pixels, UINT* width, UINT* height) override;
   void BackendForget(ResourceLink* link) override;
   void BackendTextureChanged(TextureImpl* texture) override;
+  bool BackendBackBufferInWindow() const override { return windowBacked_; }
   bool BackendRestoreTexture(TextureImpl* texture) override;
 
  protected:
@@ -113,6 +122,10 @@ class GlDevice final : public DeviceBase {
   // gl_device.cpp
   void ApplyFixedState();
   void ApplyViewport();
+  // GL's y of a rectangle that D3D gives from the target's top.
+  int GlY(DWORD y, DWORD height) const;
+  // Blits the offscreen back buffer into the window (and to the front copy).
+  void ShowBackBuffer(int drawableWidth, int drawableHeight);
   // Prints a failure once: the same line again (the same object failing each
   // frame) stays quiet.
   void Report(const std::string& line);
@@ -130,6 +143,14 @@ class GlDevice final : public DeviceBase {
   unsigned ColorNameOf(SurfaceImpl* target);
   unsigned DepthNameOf(SurfaceImpl* depth);
   bool BindTarget();
+  // Whether the back buffer may live in the window now: asked for, and the
+  // window's size and buffers match it and the automatic depth surface.
+  bool WindowCanHoldBackBuffer();
+  // Whether the current target and depth pair is the window's framebuffer.
+  // A pair that includes one of the two but not both moves them offscreen.
+  bool TargetInWindow();
+  void LeaveWindow();  // copies both offscreen; later frames draw there
+  // fbo 0 reads the window's back buffer, whose rows are bottom first.
   HRESULT ReadFramebuffer(unsigned fbo, UINT w, UINT h, std::vector<D3DCOLOR>* pixels, const char* what);
 
   // gl_textures.cpp
@@ -153,7 +174,11 @@ class GlDevice final : public DeviceBase {
   unsigned whiteTexture_ = 0;
   unsigned samplers_[kMaxTextureStages] = {};
 
-  unsigned backColor_ = 0, backFbo_ = 0;  // the back buffer
+  unsigned backColor_ = 0, backFbo_ = 0;  // the back buffer, unless it is in the window
+  bool windowBacked_ = false;               // the back buffer is the window's framebuffer
+  bool keepOffscreen_ = false;              // debug switch: never in the window
+  bool windowDepthMatches_ = false;         // the window's depth bits are the surface's own
+  bool targetInWindow_ = false;             // the bound framebuffer is the window's
   unsigned frontColor_ = 0, frontFbo_ = 0;
   bool backBufferOk_ = false;
   // (colour texture * 16 + level, depth renderbuffer)

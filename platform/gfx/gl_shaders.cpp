@@ -36,6 +36,7 @@ uniform vec4 uLDiffuse[12], uLSpecular[12], uLAmbient[12];
 uniform vec3 uLPos[12], uLDir[12], uLAtt[12], uLSpot[12];
 uniform float uLRange[12];
 uniform vec3 uFog;
+uniform float uYFlip;
 )";
 
 // Vertex colour chosen by a material source, or the material's own.
@@ -290,7 +291,8 @@ std::string VertexShaderSource(const ShaderKey& k) {
       s += "  vFog = aSpecular.a;\n";
     }
   }
-  s += "  gl_Position.y = -gl_Position.y;   // targets are stored top row first\n";
+  // Offscreen targets are stored top row first (-1); the window is not (1).
+  s += "  gl_Position.y *= uYFlip;\n";
   s += "  vTex0 = aTex0;\n  vTex1 = aTex1;\n}\n";
   return s;
 }

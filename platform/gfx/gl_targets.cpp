@@ -1,5 +1,6 @@
 // OpenGL backend: framebuffers for the back buffer and render-target
 // textures, depth surfaces, read-back.
+#include <SDL.h>
 #include <epoxy/gl.h>
 
 #include <algorithm>
@@ -74,7 +75,8 @@ PresentRect LetterboxRect(int srcW, int srcH, int dstW, int dstH) {
 bool GlDevice::CreateBackBuffer() {
   UINT w = params_.BackBufferWidth, h = params_.BackBufferHeight;
   std::string why = MakeColorTarget(w, h, &backColor_, &backFbo_);
-  if (why.empty()) why = MakeColorTarget(w, h, &frontColor_, &frontFbo_);
+  const bool front = (params_.Flags & kPresentFlagNoFrontBuffer) == 0;
+  if (why.empty() && front) why = MakeColorTarget(w, h, &frontColor_, &frontFbo_);
   cache_.framebuffer = ~0u;
   if (!why.empty()) {
     Report("back buffer " + Size(w, h) + " is refused: GL cannot draw into it (" + why + ")");
@@ -153,13 +155,86 @@ unsigned GlDevice::FramebufferFor(SurfaceImpl* target, SurfaceImpl* depth) {
 }
 
 bool GlDevice::BindTarget() {
-  unsigned fbo = FramebufferFor(currentTarget(), currentDepth());
-  if (!fbo) return false;
+  targetInWindow_ = TargetInWindow();
+  const unsigned fbo = targetInWindow_ ? 0 : FramebufferFor(currentTarget(), currentDepth());
+  if (!fbo && !targetInWindow_) return false;
   if (bypassCache || cache_.framebuffer != fbo) {
     glBindFramebuffer(GL_FRAMEBUFFER, fbo);
     cache_.framebuffer = fbo;
   }
   return true;
+}
+
+namespace {
+
+// A size of the bound framebuffer's attachment, or 0 where it has none.
+GLint AttachmentBits(GLenum attachment, GLenum size) {
+  GLint type = GL_NONE, bits = 0;
+  glGetFramebufferAttachmentParameteriv(GL_FRAMEBUFFER, attachment, GL_FRAMEBUFFER_ATTACHMENT_OBJECT_TYPE, &type);
+  if (type != GL_NONE) glGetFramebufferAttachmentParameteriv(GL_FRAMEBUFFER, attachment, size, &bits);
+  return bits;
+}
+
+}  // namespace
+
+bool GlDevice::WindowCanHoldBackBuffer() {
+  if (!window_ || keepOffscreen_ || !(params_.Flags & kPresentFlagNoFrontBuffer) || !params_.EnableAutoDepthStencil)
+    return false;
+  int dw = 0, dh = 0;
+  SDL_GL_GetDrawableSize(window_, &dw, &dh);
+  if (dw != static_cast<int>(params_.BackBufferWidth) || dh != static_cast<int>(params_.BackBufferHeight))
+    return false;
+  const DepthStencilBits wanted = DepthStencilBitsOf(params_.AutoDepthStencilFormat);
+  ClearGlErrors();
+  glBindFramebuffer(GL_FRAMEBUFFER, 0);
+  cache_.framebuffer = 0;
+  // The colour and stencil bits of the offscreen pair, so that blending with
+  // the destination's alpha and stencil tests give the same pictures. GLX
+  // takes depth bits as a least and offers deeper buffers first: a deeper
+  // one only settles near ties more finely.
+  const GLint depthBits = AttachmentBits(GL_DEPTH, GL_FRAMEBUFFER_ATTACHMENT_DEPTH_SIZE);
+  windowDepthMatches_ = depthBits == wanted.depth;
+  const bool fits = AttachmentBits(GL_BACK_LEFT, GL_FRAMEBUFFER_ATTACHMENT_RED_SIZE) == 8 &&
+                    AttachmentBits(GL_BACK_LEFT, GL_FRAMEBUFFER_ATTACHMENT_ALPHA_SIZE) == 8 &&
+                    depthBits >= wanted.depth &&
+                    AttachmentBits(GL_STENCIL, GL_FRAMEBUFFER_ATTACHMENT_STENCIL_SIZE) == wanted.stencil;
+  return fits && TakeGlError().empty();
+}
+
+bool GlDevice::TargetInWindow() {
+  if (!windowBacked_) return false;
+  const bool back = currentTarget() == backBufferSurface(), autoDepth = currentDepth() == autoDepthSurface();
+  if (back && autoDepth) return true;
+  if (back || autoDepth) LeaveWindow();
+  return false;
+}
+
+void GlDevice::LeaveWindow() {
+  windowBacked_ = false;
+  targetInWindow_ = false;
+  cache_.framebuffer = ~0u;
+  cache_.valid = false;
+  SurfaceImpl* depth = autoDepthSurface();
+  const unsigned fbo = FramebufferFor(backBufferSurface(), depth);
+  if (!fbo) return;  // reported when the framebuffer was made
+  const GLint w = static_cast<GLint>(params_.BackBufferWidth), h = static_cast<GLint>(params_.BackBufferHeight);
+  glDisable(GL_SCISSOR_TEST);
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+  glDepthMask(GL_TRUE);
+  glStencilMask(0xFFFFFFFFu);
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, fbo);
+  // Bottom row first in the window, top row first offscreen.
+  ClearGlErrors();
+  glBlitFramebuffer(0, 0, w, h, 0, h, w, 0, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+  // GL blits depth only between equal formats: a deeper window depth is
+  // left behind, and the surface starts undefined, as after a Reset.
+  if (windowDepthMatches_)
+    glBlitFramebuffer(0, 0, w, h, 0, h, w, 0,
+                      GL_DEPTH_BUFFER_BIT | (depth && HasStencil(depth->format) ? GL_STENCIL_BUFFER_BIT : 0),
+                      GL_NEAREST);
+  if (std::string error = TakeGlError(); !error.empty())
+    Report("the back buffer could not be moved out of the window whole (" + error + ")");
 }
 
 HRESULT GlDevice::BackendCanTarget(SurfaceImpl* target, SurfaceImpl* depth) {
@@ -171,16 +246,29 @@ void GlDevice::BackendSetTarget() {
   cache_.valid = false;  // depth testing depends on whether a depth surface is bound
 }
 
-HRESULT GlDevice::ReadFramebuffer(unsigned fbo, UINT w, UINT h, std::vector<D3DCOLOR>* pixels, const char* what) {
-  pixels->resize(size_t(w) * h);
-  if (!fbo) return E_FAIL;  // reported when the framebuffer was made
-  ClearGlErrors();          // only the read's own error counts
+namespace {
+
+// Reads the bound read framebuffer whole, top row first; the window's own
+// framebuffer (0) keeps its bottom row first and is turned over.
+template <class T>
+std::string ReadRows(unsigned fbo, UINT w, UINT h, GLenum format, GLenum type, std::vector<T>* values) {
+  values->resize(size_t(w) * h);
+  ClearGlErrors();  // only the read's own error counts
   glBindFramebuffer(GL_READ_FRAMEBUFFER, fbo);
-  // Stored top row first, and BGRA bytes are 0xAARRGGBB words on a little-endian host.
-  glReadPixels(0, 0, static_cast<GLsizei>(w), static_cast<GLsizei>(h), GL_BGRA, GL_UNSIGNED_BYTE,
-               pixels->data());
+  glReadPixels(0, 0, static_cast<GLsizei>(w), static_cast<GLsizei>(h), format, type, values->data());
+  if (fbo == 0)
+    for (UINT y = 0; y < h / 2; ++y)
+      std::swap_ranges(values->begin() + ptrdiff_t(y) * w, values->begin() + ptrdiff_t(y + 1) * w,
+                       values->begin() + ptrdiff_t(h - 1 - y) * w);
+  return TakeGlError();
+}
+
+}  // namespace
+
+HRESULT GlDevice::ReadFramebuffer(unsigned fbo, UINT w, UINT h, std::vector<D3DCOLOR>* pixels, const char* what) {
+  // BGRA bytes are 0xAARRGGBB words on a little-endian host.
+  std::string error = ReadRows(fbo, w, h, GL_BGRA, GL_UNSIGNED_BYTE, pixels);
   cache_.framebuffer = ~0u;
-  std::string error = TakeGlError();
   if (error.empty()) return S_OK;
   Report(std::string("reading ") + what + " " + Size(w, h) + " failed (" + error + ")");
   return E_FAIL;
@@ -190,7 +278,13 @@ HRESULT GlDevice::BackendReadBack(std::vector<D3DCOLOR>* pixels, UINT* width, UI
   SurfaceImpl* target = currentTarget();
   *width = target->width;
   *height = target->height;
-  return ReadFramebuffer(FramebufferFor(target, nullptr), *width, *height, pixels, "the render target");
+  const bool window = TargetInWindow();
+  const unsigned fbo = window ? 0 : FramebufferFor(target, nullptr);
+  if (!fbo && !window) {
+    pixels->assign(size_t(*width) * *height, 0);
+    return E_FAIL;  // reported when the framebuffer was made
+  }
+  return ReadFramebuffer(fbo, *width, *height, pixels, "the render target");
 }
 
 HRESULT GlDevice::BackendReadStencil(std::vector<BYTE>* values, UINT* width, UINT* height) {
@@ -199,15 +293,14 @@ HRESULT GlDevice::BackendReadStencil(std::vector<BYTE>* values, UINT* width, UIN
   if (!depth || !HasStencil(depth->format)) return D3DERR_NOTAVAILABLE;
   *width = target->width;
   *height = target->height;
-  values->resize(size_t(*width) * *height);
-  unsigned fbo = FramebufferFor(target, depth);
-  if (!fbo) return E_FAIL;  // reported when the framebuffer was made
-  ClearGlErrors();          // only the read's own error counts
-  glBindFramebuffer(GL_READ_FRAMEBUFFER, fbo);
-  glReadPixels(0, 0, static_cast<GLsizei>(*width), static_cast<GLsizei>(*height), GL_STENCIL_INDEX,
-               GL_UNSIGNED_BYTE, values->data());
+  const bool window = TargetInWindow();
+  const unsigned fbo = window ? 0 : FramebufferFor(target, depth);
+  if (!fbo && !window) {
+    values->assign(size_t(*width) * *height, 0);
+    return E_FAIL;  // reported when the framebuffer was made
+  }
+  std::string error = ReadRows(fbo, *width, *height, GL_STENCIL_INDEX, GL_UNSIGNED_BYTE, values);
   cache_.framebuffer = ~0u;
-  std::string error = TakeGlError();
   if (error.empty()) return S_OK;
   Report("reading the stencil of " + Describe(target, depth) + " failed (" + error + ")");
   return E_FAIL;
@@ -216,6 +309,7 @@ HRESULT GlDevice::BackendReadStencil(std::vector<BYTE>* values, UINT* width, UIN
 HRESULT GlDevice::BackendReadFront(std::vector<D3DCOLOR>* pixels, UINT* width, UINT* height) {
   *width = params_.BackBufferWidth;
   *height = params_.BackBufferHeight;
+  if (!frontFbo_) return D3DERR_NOTAVAILABLE;  // given up with kPresentFlagNoFrontBuffer
   return ReadFramebuffer(frontFbo_, *width, *height, pixels, "the front buffer");
 }
 

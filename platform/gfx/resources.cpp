@@ -35,6 +35,18 @@ UINT FormatPitch(D3DFORMAT format, UINT width) {
   return width * FormatBytesPerPixel(format);
 }
 
+DepthStencilBits DepthStencilBitsOf(D3DFORMAT format) {
+  switch (format) {
+    case D3DFMT_D16:
+    case D3DFMT_D16_LOCKABLE: return {16, 0};
+    case D3DFMT_D15S1: return {15, 1};
+    case D3DFMT_D24X8: return {24, 0};
+    case D3DFMT_D24S8: return {24, 8};
+    case D3DFMT_D32: return {32, 0};
+    default: return {};
+  }
+}
+
 const char* FormatName(D3DFORMAT format) {
   switch (format) {
     case D3DFMT_R8G8B8: return "R8G8B8";

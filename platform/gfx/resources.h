@@ -23,6 +23,12 @@ UINT FormatPitch(D3DFORMAT format, UINT width);
 UINT FormatLevelSize(D3DFORMAT format, UINT width, UINT height);
 // The format's Direct3D name without the prefix ("R5G6B5"), for messages.
 const char* FormatName(D3DFORMAT format);
+// The depth and stencil bits of a depth-stencil format; zeros for others.
+struct DepthStencilBits {
+  int depth = 0, stencil = 0;
+  bool operator==(const DepthStencilBits&) const = default;
+};
+DepthStencilBits DepthStencilBitsOf(D3DFORMAT format);
 
 // Common reference counting and device bookkeeping.
 template <class Interface>

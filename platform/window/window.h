@@ -35,6 +35,10 @@ struct WindowOptions {
   // or through pointer warping, which the desktop's acceleration shapes.
   bool rawMouse = true;
   bool resizable = false;  // windowed only: the player may size it
+  // The window's own depth and stencil bits. A device whose automatic depth
+  // surface has the same can draw straight into the window.
+  int depthBits = 24;
+  int stencilBits = 8;
 };
 
 // Where a window of the given size goes: full screen covers the screen from

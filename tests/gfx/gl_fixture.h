@@ -1,5 +1,7 @@
 // A 64x64 OpenGL device on a hidden window, and helpers to draw quads and
-// read pixels, for the fixed-function pixel tests.
+// read pixels, for the fixed-function pixel tests. Built a second time with
+// HALVEX_BACK_BUFFER_IN_WINDOW, every test draws into the window's own
+// framebuffer (bottom row first) instead of an offscreen one.
 #pragma once
 
 #include <SDL.h>
@@ -18,6 +20,12 @@ namespace halvex::gfx::test {
 // without the extension that brings them it answers as a strict 3.3 driver
 // does. Set before the first context, which reads it once.
 inline const bool kStrictGl33 = setenv("MESA_EXTENSION_OVERRIDE", "-GL_ARB_ES2_compatibility", 0) == 0;
+
+#ifdef HALVEX_BACK_BUFFER_IN_WINDOW
+inline constexpr bool kBackBufferInWindow = true;
+#else
+inline constexpr bool kBackBufferInWindow = false;
+#endif
 
 struct Rgba {
   int r, g, b, a;
@@ -71,6 +79,10 @@ class GlDeviceTest : public ::testing::Test {
     // Video stays initialised for the whole run: quitting would unload the GL
     // driver before the leak checker can name its own caches.
     ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();
+    // The window's buffers match the automatic depth surface, D24S8.
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
+    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 8);
     window_ = SDL_CreateWindow("gfx test", 0, 0, kSize, kSize, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
     ASSERT_NE(window_, nullptr) << SDL_GetError();
     d3d_ = Direct3DCreate8(D3D_SDK_VERSION);
@@ -83,10 +95,12 @@ class GlDeviceTest : public ::testing::Test {
     pp.Windowed = TRUE;
     pp.EnableAutoDepthStencil = TRUE;
     pp.AutoDepthStencilFormat = D3DFMT_D24S8;
+    if (kBackBufferInWindow) pp.Flags = kPresentFlagNoFrontBuffer;
     params_ = pp;
     ASSERT_EQ(d3d_->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window_,
                                  D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &dev_),
               S_OK);
+    ASSERT_EQ(BackBufferInWindow(dev_), kBackBufferInWindow);
     dev_->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
     dev_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, 0, 1.0f, 0);
     white_ = MakeTexture(1, 1, {0xFFFFFFFFu});
