@@ -1,6 +1,6 @@
 # halvex_add_test(NAME <name> LABEL <unit|gl|e2e|audio|net|fuzz>
 #                 SOURCES <files...> LIBS <targets...>
-#                 [TIMEOUT <seconds>] [RESOURCE_LOCK <name>])
+#                 [TIMEOUT <seconds>] [RESOURCE_LOCK <name>] [PREFIX <text>])
 # Builds one GoogleTest executable and registers each of its cases with CTest
 # under the given label, so `ctest -L unit` runs just the pure-logic tests.
 include(GoogleTest)
@@ -14,7 +14,7 @@ set(HALVEX_TEST_ENV
   "HALVEX_BINARY_DIR=${PROJECT_BINARY_DIR}")
 
 function(halvex_add_test)
-  cmake_parse_arguments(T "" "NAME;LABEL;TIMEOUT;RESOURCE_LOCK" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "" "NAME;LABEL;TIMEOUT;RESOURCE_LOCK;PREFIX" "SOURCES;LIBS" ${ARGN})
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 300)
   endif()
@@ -40,7 +40,8 @@ function(halvex_add_test)
   # Test discovery flattens list-valued properties, so the environment is
   # given through `env` as the test's launcher instead.
   set_property(TARGET ${T_NAME} PROPERTY CROSSCOMPILING_EMULATOR env ${HALVEX_TEST_ENV})
-  gtest_discover_tests(${T_NAME}
+  # A prefix keeps apart the tests of two builds of the same sources.
+  gtest_discover_tests(${T_NAME} TEST_PREFIX "${T_PREFIX}"
     DISCOVERY_TIMEOUT 60 DISCOVERY_MODE PRE_TEST
     PROPERTIES LABELS ${T_LABEL} TIMEOUT ${T_TIMEOUT} ${lock})
 endfunction()
