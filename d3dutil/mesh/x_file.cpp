@@ -240,6 +240,17 @@ bool CountsFit(std::string_view text, std::string* why) {
     while (i < tokens.size() && IsDelimiter(tokens[i])) ++i;
     return i;
   };
+  // The last token of the number at i as the importer reads a float: a
+  // comma right after whole digits and right before a digit is its decimal
+  // point, so "0,5" is one number, not two.
+  auto floatEnd = [&](size_t i) {
+    if (i + 2 >= tokens.size()) return i;
+    const std::string_view whole = tokens[i], comma = tokens[i + 1], fraction = tokens[i + 2];
+    const bool digitsOnly = !whole.empty() && whole.find_first_not_of("+-0123456789") == std::string_view::npos;
+    const bool adjacent = comma == "," && comma.data() == whole.data() + whole.size() &&
+                          fraction.data() == comma.data() + 1 && std::isdigit(static_cast<unsigned char>(fraction[0]));
+    return digitsOnly && adjacent ? i + 2 : i;
+  };
   auto countAt = [&](size_t i, const char* what) {
     if (i < tokens.size() && ImporterInt(tokens[i]) > limit) {
       *why = std::string("a ") + what + " count larger than the file";
@@ -323,9 +334,8 @@ bool CountsFit(std::string_view text, std::string* why) {
     // mesh without vertices, 0, reads from nowhere); a corner must name one
     // of them. A face without corners crashes it as well.
     const uint32_t vertices = ImporterInt(tokens[count]);
-    size_t at = count;
-    for (uint64_t n = uint64_t(vertices) * 3; n > 0 && at < tokens.size(); --n) at = value(at + 1);
-    at = value(at + 1);
+    size_t at = value(count + 1);  // the first coordinate, then past each
+    for (uint64_t n = uint64_t(vertices) * 3; n > 0 && at < tokens.size(); --n) at = value(floatEnd(at) + 1);
     if (!countAt(at, "face")) return false;
     for (uint32_t faces = at < tokens.size() ? ImporterInt(tokens[at]) : 0; faces > 0; --faces) {
       at = value(at + 1);
