@@ -189,6 +189,11 @@ std::uint64_t DrawCallCount(Device* device);
 // no stencil or the backend keeps none (the recorder).
 HRESULT ReadBackStencil(Device* device, std::vector<BYTE>* values, UINT* width, UINT* height);
 
+// Draw calls the backend skipped since the device was created, as all their
+// triangles lay outside the view volume; 0 for the recorder, which keeps
+// every call.
+std::uint64_t DrawsOutsideViewCount(Device* device);
+
 // Whether the back buffer is drawn straight into the window now (see
 // kPresentFlagNoFrontBuffer); false for the recorder.
 bool BackBufferInWindow(Device* device);

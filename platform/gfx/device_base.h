@@ -118,6 +118,7 @@ class DeviceBase : public Counted<Device> {
   // Reads the picture of the last Present.
   virtual HRESULT BackendReadFront(std::vector<D3DCOLOR>* pixels, UINT* width, UINT* height) = 0;
   virtual bool BackendBackBufferInWindow() const { return false; }
+  virtual std::uint64_t BackendDrawsOutsideView() const { return 0; }
 
   std::vector<std::string>* log() { return log_; }
   // Backends that keep a call log override this to stop or restart it.

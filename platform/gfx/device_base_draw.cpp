@@ -291,6 +291,10 @@ std::uint64_t DrawCallCount(Device* device) {
   return device ? static_cast<DeviceBase*>(device)->drawCalls() : 0;
 }
 
+std::uint64_t DrawsOutsideViewCount(Device* device) {
+  return device ? static_cast<DeviceBase*>(device)->BackendDrawsOutsideView() : 0;
+}
+
 HRESULT ReadBackStencil(Device* device, std::vector<BYTE>* values, UINT* width, UINT* height) {
   if (!device || !values || !width || !height) return D3DERR_INVALIDCALL;
   return static_cast<DeviceBase*>(device)->BackendReadStencil(values, width, height);

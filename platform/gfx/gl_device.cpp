@@ -190,6 +190,9 @@ GlDevice::GlDevice(SDL_Window* window, const D3DPRESENT_PARAMETERS& params, DWOR
   // Debug switch: keep the back buffer offscreen, to compare the two ways.
   const char* offscreen = std::getenv("HALVEX_GL_OFFSCREEN_BACK_BUFFER");
   keepOffscreen_ = offscreen && *offscreen && *offscreen != '0';
+  // Debug switch: draw even what lies wholly outside the view volume.
+  const char* everything = std::getenv("HALVEX_GL_NO_VIEW_CULLING");
+  drawEverything_ = everything && *everything && *everything != '0';
 
   glGenVertexArrays(1, &vao_);
   glBindVertexArray(vao_);
@@ -607,7 +610,44 @@ bool GlDevice::BindTextures() {
   return ok;
 }
 
+bool GlDevice::OutsideView(const DrawRequest& r) {
+  VertexBufferImpl* vb = r.vertexBuffer;
+  IndexBufferImpl* ib = r.indices ? r.indexBuffer : nullptr;
+  // Boxes come from buffers at rest; points and lines are left alone (a wide
+  // point shows around a centre outside), as are vertices that the world
+  // matrices blend or that come already transformed.
+  if (drawEverything_ || !vb || vb->locked() || (ib && ib->locked()) || r.type < D3DPT_TRIANGLELIST) return false;
+  const DeviceState& s = state();
+  if ((r.fvf & D3DFVF_POSITION_MASK) != D3DFVF_XYZ || s.renderStates[D3DRS_VERTEXBLEND] != D3DVBF_DISABLE)
+    return false;
+  CachedVertexBox key;
+  key.stride = r.stride;
+  key.vertexOffset = r.vertexOffset;
+  key.count = r.vertexCount;
+  if (ib) {
+    key.indexSerial = ib->link.serial;
+    key.indexVersion = ib->version;
+    key.indexOffset = r.indexOffset;
+    key.indices32 = r.indices32;
+  }
+  VertexBox box;
+  if (const VertexBox* known = vb->boxes.Find(key)) {
+    box = *known;
+  } else {
+    box = ib ? BoxOfIndexedVertices(r.vertices, r.stride, r.indices, r.indices32, r.vertexCount)
+             : BoxOfVertices(r.vertices, r.stride, r.vertexCount);
+    key.box = box;
+    vb->boxes.Add(key);
+  }
+  const D3DMATRIX wvp = Multiply(Multiply(s.transforms[0], s.transforms[1]), s.transforms[2]);
+  return BoxOutsideClipVolume(box, wvp, float(s.viewport.Width), float(s.viewport.Height));
+}
+
 HRESULT GlDevice::BackendDraw(const DrawRequest& r) {
+  if (OutsideView(r)) {
+    ++drawsOutsideView_;
+    return S_OK;
+  }
   if (!BindTarget()) return E_FAIL;  // reported when the framebuffer was made
   ApplyFixedState();
   const DeviceState& s = state();

@@ -108,6 +108,7 @@ class GlDevice final : public DeviceBase {
   void BackendTextureChanged(TextureImpl* texture) override;
   bool BackendBackBufferInWindow() const override { return windowBacked_; }
   bool BackendRestoreTexture(TextureImpl* texture) override;
+  std::uint64_t BackendDrawsOutsideView() const override { return drawsOutsideView_; }
 
  protected:
   void BackendClear(DWORD flags, D3DCOLOR color, float z, DWORD stencil) override;
@@ -132,6 +133,9 @@ class GlDevice final : public DeviceBase {
   GlProgram& ProgramFor(const DeviceState& state);
   void UploadUniforms(GlProgram& p, const DeviceState& state);
   void BindVertices(const DrawRequest& r);
+  // Whether the draw's triangles all lie outside the view volume (see
+  // view_culling.h), so that drawing them would show nothing.
+  bool OutsideView(const DrawRequest& r);
   bool BindTextures();  // false when a bound texture could not be uploaded
 
   // gl_targets.cpp
@@ -177,6 +181,8 @@ class GlDevice final : public DeviceBase {
   unsigned backColor_ = 0, backFbo_ = 0;  // the back buffer, unless it is in the window
   bool windowBacked_ = false;               // the back buffer is the window's framebuffer
   bool keepOffscreen_ = false;              // debug switch: never in the window
+  bool drawEverything_ = false;             // debug switch: no skipping of draws outside the view
+  std::uint64_t drawsOutsideView_ = 0;
   bool windowDepthMatches_ = false;         // the window's depth bits are the surface's own
   bool targetInWindow_ = false;             // the bound framebuffer is the window's
   unsigned frontColor_ = 0, frontFbo_ = 0;

@@ -116,6 +116,8 @@ HRESULT BufferImpl<I>::Unlock() {
   if (!locked_) return D3DERR_INVALIDCALL;
   locked_ = false;
   link.dirty = true;
+  ++version;
+  boxes.Clear();
   if constexpr (std::is_same_v<I, IndexBuffer>) {
     maxIndex = 0;
     const bool wide = fvfOrFormat == D3DFMT_INDEX32;

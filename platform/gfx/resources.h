@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/gfx/device.h"
+#include "platform/gfx/view_culling.h"
 
 namespace halvex::gfx {
 
@@ -84,6 +85,12 @@ class BufferImpl final : public Counted<Interface> {
   // draw whose whole buffer fits its stream needs no look at each index.
   UINT maxIndex = 0;
   bool maxIndexKnown = true;  // a new buffer holds zeros
+  // Counts the unlocks: whatever was worked out from the contents before is
+  // stale once it moves.
+  UINT version = 0;
+  // Vertex buffers: the bounding boxes of ranges drawn since the last unlock.
+  VertexBoxCache boxes;
+  bool locked() const { return locked_; }
 
  private:
   D3DRESOURCETYPE type_;
