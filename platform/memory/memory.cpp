@@ -8,12 +8,15 @@
 
 namespace halvex::platform {
 
-void KeepLargeBlocksReturnable() {
+void ConfigureHeap() {
 #ifdef __GLIBC__
   // glibc's own default, fixed: setting it turns the dynamic raise off. Not
   // lower: the software rasteriser's per-frame 64 KiB blocks would then be
   // mapped and unmapped every frame.
   mallopt(M_MMAP_THRESHOLD, 128 * 1024);
+  // A frame's binning (a few MiB with 32 bots) never reaches it; a load's
+  // leftovers go back through ReleaseFreedMemory.
+  mallopt(M_TRIM_THRESHOLD, 64 * 1024 * 1024);
 #endif
 }
 
