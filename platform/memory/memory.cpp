@@ -14,9 +14,9 @@ void ConfigureHeap() {
   // lower: the software rasteriser's per-frame 64 KiB blocks would then be
   // mapped and unmapped every frame.
   mallopt(M_MMAP_THRESHOLD, 128 * 1024);
-  // A frame's binning (a few MiB with 32 bots) never reaches it; a load's
-  // leftovers go back through ReleaseFreedMemory.
-  mallopt(M_TRIM_THRESHOLD, 64 * 1024 * 1024);
+  // What a frame frees at the top (under 2 MiB with 32 bots) stays below it;
+  // a load's leftovers go back through ReleaseFreedMemory.
+  mallopt(M_TRIM_THRESHOLD, 16 * 1024 * 1024);
 #endif
 }
 

@@ -9,7 +9,7 @@ namespace halvex::platform {
 //   the load's big temporary buffers would stay in the heap, resident, for the
 //   rest of the run.
 // - Freed small blocks stay in the heap instead of going back to the system
-//   as soon as the heap's top is free: the software rasteriser frees its
+//   as soon as 128 KiB at the heap's top are free: the software rasteriser frees its
 //   binning memory after every frame, and handing it back and faulting it in
 //   again cost a tenth of the drawing thread. ReleaseFreedMemory still returns
 //   what a load leaves behind.
