@@ -338,6 +338,7 @@ int Game::PlayMatch() {
   using Clock = std::chrono::steady_clock;
   auto last = Clock::now();
   std::uint64_t lastDrawCalls = gfx::DrawCallCount(dev_.device);
+  std::uint64_t lastOutsideView = gfx::DrawsOutsideViewCount(dev_.device);
   RunReport report(options_.reportSeconds);
   while (TimeStep(steppedMs, carryMs)) {
     ApplyQueuedLines();
@@ -368,8 +369,11 @@ int Game::PlayMatch() {
     if (options_.timedemo) {
       const auto now = Clock::now();
       const std::uint64_t draws = gfx::DrawCallCount(dev_.device);
-      timedemo_.Add(std::chrono::duration<double, std::milli>(now - last).count(), draws - lastDrawCalls);
+      const std::uint64_t outside = gfx::DrawsOutsideViewCount(dev_.device);
+      timedemo_.Add(std::chrono::duration<double, std::milli>(now - last).count(), draws - lastDrawCalls,
+                    outside - lastOutsideView);
       lastDrawCalls = draws;
+      lastOutsideView = outside;
       last = now;
     }
     if (framesRun_ == 1) ReportStartup(options_, timedemo_.startup);

@@ -108,13 +108,17 @@ double TimedemoStats::DrawCallsPerFrame() const {
   return times_.empty() ? 0.0 : static_cast<double>(drawCalls_) / static_cast<double>(times_.size());
 }
 
+double TimedemoStats::OutsideViewPerFrame() const {
+  return times_.empty() ? 0.0 : static_cast<double>(outsideView_) / static_cast<double>(times_.size());
+}
+
 std::string TimedemoStats::Report() const {
   char line[320];
   std::snprintf(line, sizeof line,
                 "timedemo: %zu frames in %.3f s, %.1f fps average, frame ms p50 %.3f p95 %.3f p99 %.3f "
-                "max %.3f, %.0f draw calls per frame",
+                "max %.3f, %.0f draw calls per frame, %.0f of them outside the view",
                 times_.size(), TotalMs() / 1000.0, AverageFps(), PercentileMs(50), PercentileMs(95),
-                PercentileMs(99), MaxMs(), DrawCallsPerFrame());
+                PercentileMs(99), MaxMs(), DrawCallsPerFrame(), OutsideViewPerFrame());
   return line;
 }
 

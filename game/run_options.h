@@ -70,10 +70,12 @@ void MarkStartup(const char* what);
 // Frame times of a timedemo, in milliseconds of real time per frame.
 class TimedemoStats {
  public:
-  // One frame: its real time and the draw calls it made.
-  void Add(double frameMs, std::uint64_t drawCalls = 0) {
+  // One frame: its real time, the draw calls it made and how many of them
+  // the device skipped as lying outside the view.
+  void Add(double frameMs, std::uint64_t drawCalls = 0, std::uint64_t outsideView = 0) {
     times_.push_back(frameMs);
     drawCalls_ += drawCalls;
+    outsideView_ += outsideView;
   }
   std::size_t frames() const { return times_.size(); }
   double TotalMs() const;
@@ -82,14 +84,15 @@ class TimedemoStats {
   double PercentileMs(double p) const;
   double MaxMs() const;
   double DrawCallsPerFrame() const;
+  double OutsideViewPerFrame() const;
   StartupFigures startup;
   // "timedemo: N frames in S s, F fps average, frame ms p50 A p95 B p99 C max D,
-  // E draw calls per frame"
+  // E draw calls per frame, G of them outside the view"
   std::string Report() const;
 
  private:
   std::vector<double> times_;
-  std::uint64_t drawCalls_ = 0;
+  std::uint64_t drawCalls_ = 0, outsideView_ = 0;
 };
 
 }  // namespace halvex::game
